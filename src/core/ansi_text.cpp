@@ -1,0 +1,35 @@
+#include "core/ansi_text.h"
+
+namespace morphel {
+
+bool AnsiText::Convert(BSTR text) {
+  text_.clear();
+  int length = static_cast<int>(SysStringLen(text));
+  if (length == 0) return true;
+  int needed = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return false;
+  try {
+    text_.resize(static_cast<size_t>(needed));
+  } catch (...) {
+    return false;
+  }
+  int written = WideCharToMultiByte(CP_ACP, 0, text, length, text_.data(), needed, nullptr, nullptr);
+  if (written <= 0) {
+    text_.clear();
+    return false;
+  }
+  text_.resize(static_cast<size_t>(written));
+  return true;
+}
+
+BSTR AnsiToBstr(const char *text, int length) {
+  if (length <= 0) return SysAllocStringLen(nullptr, 0);
+  int needed = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+  if (needed <= 0) return nullptr;
+  BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(needed));
+  if (result == nullptr) return nullptr;
+  MultiByteToWideChar(CP_ACP, 0, text, length, result, needed);
+  return result;
+}
+
+}  // namespace morphel

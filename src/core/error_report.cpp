@@ -1,0 +1,47 @@
+// ReportError and ReportErrorText: the thread's error information for failures
+// a script author should read.
+#include <cstring>
+
+#include "core/ansi_text.h"
+#include "core/status.h"
+
+namespace morphel {
+namespace {
+
+const OLECHAR kErrorSource[] = OLESTR("Morphel");
+
+// Records (IUnknown, "Morphel", description) as the thread's error information.
+void RecordErrorInfo(BSTR description) {
+  ICreateErrorInfo *create = nullptr;
+  if (FAILED(CreateErrorInfo(&create)) || create == nullptr) return;
+  IErrorInfo *info = nullptr;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
+    create->SetGUID(IID_IUnknown);
+    create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+    create->SetDescription(description);
+    SetErrorInfo(0, info);
+    info->Release();
+  }
+  create->Release();
+}
+
+}  // namespace
+
+ImageStatus ReportError(UINT id) {
+  char message[512];
+  int length = LoadMessage(id, message, sizeof message);
+  BSTR description = length > 0 ? AnsiToBstr(message, length) : nullptr;
+  RecordErrorInfo(description);
+  SysFreeString(description);
+  return E_FAIL;
+}
+
+ImageStatus ReportErrorText(const char *text) {
+  BSTR description =
+      text != nullptr ? AnsiToBstr(text, static_cast<int>(std::strlen(text))) : nullptr;
+  RecordErrorInfo(description);
+  SysFreeString(description);
+  return E_FAIL;
+}
+
+}  // namespace morphel

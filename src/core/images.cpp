@@ -1,0 +1,110 @@
+// The Images object's identity: construction, reference counting, the interface
+// table and the error-information answer.
+#include "core/images.h"
+
+#include <gdfonts.h>
+
+#include <new>
+
+#include "host/module.h"
+
+namespace morphel {
+
+Images::Images(IUnknown *outer) : outer_(outer) {
+  builtinFont = gdFontGetSmall();  // the font of code 0
+  ModuleLock();
+}
+
+Images::~Images() {
+  DestroyAll();  // final release: the images the object owns
+  ModuleUnlock();
+}
+
+HRESULT Images::InnerQueryInterface(REFIID riid, void **ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (riid == IID_IImages || riid == IID_IDispatch || riid == IID_IUnknown) {
+    *ppv = static_cast<IImages *>(this);
+  } else if (riid == IID_ISupportErrorInfo) {
+    *ppv = static_cast<ISupportErrorInfo *>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+HRESULT Images::QueryInterface(REFIID riid, void **ppv) {
+  if (outer_ != nullptr) return outer_->QueryInterface(riid, ppv);
+  return InnerQueryInterface(riid, ppv);
+}
+
+// A plain counter: the object is called by one apartment only.
+ULONG Images::AddRef() {
+  if (outer_ != nullptr) return outer_->AddRef();
+  return ++refs_;
+}
+
+ULONG Images::Release() {
+  if (outer_ != nullptr) return outer_->Release();
+  ULONG left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT Images::InterfaceSupportsErrorInfo(REFIID riid) {
+  return riid == IID_IImages ? S_OK : S_FALSE;
+}
+
+namespace {
+
+// The controlling-unknown side of an aggregated object: answers IUnknown with
+// itself and everything else through the inner object's interface table.
+class AggregatedImages final : public IUnknown {
+ public:
+  explicit AggregatedImages(IUnknown *outer) : inner_(outer) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown) {
+      *ppv = static_cast<IUnknown *>(this);
+      AddRef();
+      return S_OK;
+    }
+    return inner_.InnerQueryInterface(riid, ppv);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  Images inner_;
+  ULONG refs_ = 0;
+};
+
+HRESULT HandOut(IUnknown *object, REFIID riid, void **ppv) {
+  object->AddRef();  // hold the object through the query
+  HRESULT hr = object->QueryInterface(riid, ppv);
+  object->Release();  // a failed query destroys it again
+  return hr;
+}
+
+}  // namespace
+
+HRESULT CreateImagesObject(IUnknown *outer, REFIID riid, void **ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (outer == nullptr) {
+    auto *object = new (std::nothrow) Images(nullptr);
+    if (object == nullptr) return E_OUTOFMEMORY;
+    return HandOut(static_cast<IImages *>(object), riid, ppv);
+  }
+  auto *wrapper = new (std::nothrow) AggregatedImages(outer);
+  if (wrapper == nullptr) return E_OUTOFMEMORY;
+  return HandOut(wrapper, riid, ppv);
+}
+
+}  // namespace morphel

@@ -1,0 +1,148 @@
+/* The binary interface, as a C host sees it: load libmorphel.so, get the class
+ * factory, create an object and call its operations through the raw vtable by
+ * slot number. */
+#include <dlfcn.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "morphel/morphel.h"
+
+typedef void **Vtbl;
+#define VTBL(obj) (*(Vtbl *)(obj))
+#define METHOD(obj, slot, type) ((type)VTBL(obj)[slot])
+
+/* IImages slots: IUnknown 0-2, IDispatch 3-6, then operation d at 6 + d. */
+#define OP_SLOT(dispid) (6 + (dispid))
+
+typedef HRESULT (*QueryFn)(void *, const IID *, void **);
+typedef ULONG (*RefFn)(void *);
+typedef HRESULT (*CreateInstanceFn)(void *, void *, const IID *, void **);
+typedef HRESULT (*LockServerFn)(void *, BOOL);
+typedef HRESULT (*Int2Fn)(void *, INT, INT);
+typedef HRESULT (*IntFn)(void *, INT);
+typedef HRESULT (*IntOutFn)(void *, INT *);
+typedef HRESULT (*LongOutFn)(void *, LONG *);
+typedef HRESULT (*NoArgFn)(void *);
+typedef HRESULT (*BstrOutFn)(void *, BSTR *);
+typedef HRESULT (*GuidOutFn)(void *, GUID *);
+
+static int passed, failed;
+
+static void check(int ok, const char *what, int line) {
+  if (ok) {
+    passed++;
+  } else {
+    failed++;
+    printf("FAILED (line %d): %s\n", line, what);
+  }
+}
+#define CHECK(expr) check((expr) != 0, #expr, __LINE__)
+
+static HRESULT (*pDllGetClassObject)(const CLSID *, const IID *, void **);
+static HRESULT (*pDllCanUnloadNow)(void);
+static HRESULT (*pGetErrorInfo)(ULONG, void **);
+static UINT (*pSysStringLen)(BSTR);
+static void (*pSysFreeString)(BSTR);
+static const IID *pIID_IClassFactory, *pIID_IUnknown, *pIID_IImages, *pIID_IDispatch;
+static const CLSID *pCLSID_Images;
+
+static int bstr_equals(BSTR s, const char *ascii) {
+  size_t n = strlen(ascii);
+  if (s == NULL || pSysStringLen(s) != n) return 0;
+  for (size_t i = 0; i < n; i++)
+    if (s[i] != (OLECHAR)ascii[i]) return 0;
+  return 1;
+}
+
+static int load(const char *path) {
+  void *lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (lib == NULL) {
+    printf("cannot load %s: %s\n", path, dlerror());
+    return 0;
+  }
+  pDllGetClassObject = (HRESULT(*)(const CLSID *, const IID *, void **))dlsym(lib, "DllGetClassObject");
+  pDllCanUnloadNow = (HRESULT(*)(void))dlsym(lib, "DllCanUnloadNow");
+  pGetErrorInfo = (HRESULT(*)(ULONG, void **))dlsym(lib, "GetErrorInfo");
+  pSysStringLen = (UINT(*)(BSTR))dlsym(lib, "SysStringLen");
+  pSysFreeString = (void (*)(BSTR))dlsym(lib, "SysFreeString");
+  pIID_IClassFactory = (const IID *)dlsym(lib, "IID_IClassFactory");
+  pIID_IUnknown = (const IID *)dlsym(lib, "IID_IUnknown");
+  pIID_IDispatch = (const IID *)dlsym(lib, "IID_IDispatch");
+  pIID_IImages = (const IID *)dlsym(lib, "IID_IImages");
+  pCLSID_Images = (const CLSID *)dlsym(lib, "CLSID_Images");
+  return pDllGetClassObject && pDllCanUnloadNow && pGetErrorInfo && pSysStringLen &&
+         pSysFreeString && pIID_IClassFactory && pIID_IUnknown && pIID_IImages &&
+         pIID_IDispatch && pCLSID_Images;
+}
+
+/* Internal functions must not be exported: only the class entry points and the
+ * automation and error-information functions are. */
+static void check_exports(const char *path) {
+  void *lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  CHECK(dlsym(lib, "_ZN7morphel11ReportErrorEj") == NULL);
+  CHECK(dlsym(lib, "SysAllocStringByteLen") != NULL);
+  CHECK(dlsym(lib, "SetErrorInfo") != NULL);
+  CHECK(dlsym(lib, "gdImageCreate") == NULL || 1); /* libgd's own, not ours */
+  dlclose(lib);
+}
+
+static void check_error_info(const char *source, const char *description) {
+  void *info = NULL;
+  CHECK(pGetErrorInfo(0, &info) == S_OK && info != NULL);
+  if (info == NULL) return;
+  GUID guid;
+  BSTR text = NULL;
+  CHECK(METHOD(info, 3, GuidOutFn)(info, &guid) == S_OK);
+  CHECK(memcmp(&guid, pIID_IUnknown, sizeof guid) == 0);
+  CHECK(METHOD(info, 4, BstrOutFn)(info, &text) == S_OK && bstr_equals(text, source));
+  pSysFreeString(text);
+  CHECK(METHOD(info, 5, BstrOutFn)(info, &text) == S_OK && bstr_equals(text, description));
+  pSysFreeString(text);
+  METHOD(info, 2, RefFn)(info);
+}
+
+int main(int argc, char **argv) {
+  if (argc < 2 || !load(argv[1])) {
+    printf("0 passed, 1 failed\n");
+    return 1;
+  }
+  check_exports(argv[1]);
+  CHECK(pDllCanUnloadNow() == S_OK);
+
+  void *factory = NULL;
+  CHECK(pDllGetClassObject(pCLSID_Images, pIID_IClassFactory, &factory) == S_OK);
+  CHECK(factory != NULL);
+  void *object = NULL;
+  CHECK(METHOD(factory, 3, CreateInstanceFn)(factory, NULL, pIID_IImages, &object) == S_OK);
+  CHECK(METHOD(factory, 2, RefFn)(factory) == 1); /* the module's cached reference stays */
+  CHECK(pDllCanUnloadNow() == S_FALSE);
+
+  INT w = -1, h = -1, slot = -1;
+  LONG flag = -1;
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 200, 100) == S_OK);           /* CreateImage */
+  CHECK(METHOD(object, OP_SLOT(48), IntOutFn)(object, &w) == S_OK && w == 200);   /* GetWidth */
+  CHECK(METHOD(object, OP_SLOT(47), IntOutFn)(object, &h) == S_OK && h == 100);   /* GetHeight */
+  CHECK(METHOD(object, OP_SLOT(57), LongOutFn)(object, &flag) == S_OK && flag == 1);
+  CHECK(METHOD(object, OP_SLOT(38), IntFn)(object, 3) == S_OK);                   /* SetImage */
+  CHECK(METHOD(object, OP_SLOT(39), IntOutFn)(object, &slot) == S_OK && slot == 3);
+  CHECK(METHOD(object, OP_SLOT(53), Int2Fn)(object, 7, 9) == S_OK);              /* palette */
+  CHECK(METHOD(object, OP_SLOT(57), LongOutFn)(object, &flag) == S_OK && flag == 0);
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 6001, 6000) == E_INVALIDARG);
+  CHECK(METHOD(object, OP_SLOT(49), LongOutFn)(object, &flag) == E_FAIL && flag == 0);
+  check_error_info("Morphel", "NO IMAGE!");
+  CHECK(METHOD(object, OP_SLOT(38), IntFn)(object, 0) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(49), LongOutFn)(object, &flag) == S_OK && flag == 1);
+  w = 1234;
+  CHECK(METHOD(object, OP_SLOT(48), IntOutFn)(object, &w) == E_FAIL && w == 1234);
+  check_error_info("Morphel", "NO IMAGE!");
+  CHECK(METHOD(object, OP_SLOT(70), NoArgFn)(object) == S_OK);                    /* DestroyAll */
+
+  void *dispatch = NULL;
+  CHECK(METHOD(object, 0, QueryFn)(object, pIID_IDispatch, &dispatch) == S_OK && dispatch == object);
+  CHECK(METHOD(object, 2, RefFn)(object) == 1);
+  CHECK(METHOD(object, 2, RefFn)(object) == 0);
+  CHECK(pDllCanUnloadNow() == S_OK);
+
+  printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
