@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds the component and runs the
+# example hosts, which write their pictures under out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh
+cmake --preset default > /dev/null
+cmake --build --preset default -j "$(nproc)"
+mkdir -p out
+for example in build/default/examples/*; do
+  [ -x "$example" ] && [ -f "$example" ] || continue
+  echo "=== $(basename "$example")"
+  "$example" out
+done
+echo "Pictures written under out/:"
+ls -1 out

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs every test from a fresh machine: installs what is missing, builds the
+# default and the sanitizer configuration from scratch and runs the suite in
+# both; then the Windows build under Wine when its script is present
+# (MORPHEL_SKIP_WINDOWS=1 leaves it out).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh
+
+jobs=$(nproc)
+for preset in default asan; do
+  echo "=== ${preset}: configure and build"
+  rm -rf "build/${preset}"
+  cmake --preset "${preset}" > /dev/null
+  cmake --build --preset "${preset}" -j "${jobs}"
+  echo "=== ${preset}: tests"
+  ctest --preset "${preset}" -j "${jobs}"
+done
+
+if [ "${MORPHEL_SKIP_WINDOWS:-0}" != "1" ] && [ -x tools/windows/test.sh ]; then
+  echo "=== windows: cross-build and tests under Wine"
+  bash tools/windows/test.sh
+fi
