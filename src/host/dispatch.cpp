@@ -1,27 +1,96 @@
-// IDispatch of the Images object. By-name dispatch on this platform is not
-// built yet: the calls through the interface table are the way in.
+// IDispatch of the Images object on platforms without type libraries: names
+// and dispatch identifiers come from the operation table, and Invoke converts
+// the arguments as the platform's type information would (see dispatch_table).
 #include "core/images.h"
+#include "host/dispatch_table.h"
 
 namespace morphel {
 
 #if !defined(_WIN32)
+
+namespace {
+
+DISPID FindParameter(const OperationInfo &op, const OLECHAR *name) {
+  for (size_t i = 0; i < op.params.size(); ++i) {
+    const char *candidate = op.params[i].name;
+    size_t k = 0;
+    for (; candidate[k] != '\0' && name[k] != 0; ++k) {
+      char16_t a = static_cast<unsigned char>(candidate[k]), b = name[k];
+      if ((a | 0x20) != (b | 0x20)) break;
+    }
+    if (candidate[k] == '\0' && name[k] == 0) return static_cast<DISPID>(i);
+  }
+  return DISPID_UNKNOWN;
+}
+
+// A failing operation becomes DISP_E_EXCEPTION with the thread's error
+// information copied into the caller's exception record.
+HRESULT FillException(HRESULT status, EXCEPINFO *excepInfo) {
+  if (excepInfo == nullptr) return status;
+  *excepInfo = EXCEPINFO{};
+  excepInfo->scode = status;
+  IErrorInfo *info = nullptr;
+  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
+    info->GetSource(&excepInfo->bstrSource);
+    info->GetDescription(&excepInfo->bstrDescription);
+    info->GetHelpFile(&excepInfo->bstrHelpFile);
+    info->GetHelpContext(&excepInfo->dwHelpContext);
+    info->Release();
+  }
+  return DISP_E_EXCEPTION;
+}
+
+}  // namespace
+
+// No type information exists on this platform.
 HRESULT Images::GetTypeInfoCount(UINT *pctinfo) {
   if (pctinfo == nullptr) return E_POINTER;
   *pctinfo = 0;
-  return E_NOTIMPL;
+  return S_OK;
 }
 
 HRESULT Images::GetTypeInfo(UINT, LCID, ITypeInfo **ppTInfo) {
   if (ppTInfo == nullptr) return E_POINTER;
   *ppTInfo = nullptr;
-  return E_NOTIMPL;
+  return DISP_E_BADINDEX;
 }
 
-HRESULT Images::GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) { return E_NOTIMPL; }
-
-HRESULT Images::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) {
-  return E_NOTIMPL;
+// Exact-case match first, then ignoring letter case; further names are the
+// operation's parameter names.
+HRESULT Images::GetIDsOfNames(REFIID riid, LPOLESTR *rgszNames, UINT cNames, LCID,
+                              DISPID *rgDispId) {
+  if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (cNames == 0) return S_OK;
+  if (rgszNames == nullptr || rgDispId == nullptr) return E_POINTER;
+  const OperationInfo *op = FindOperationByName(rgszNames[0]);
+  HRESULT hr = S_OK;
+  rgDispId[0] = op != nullptr ? op->id : DISPID_UNKNOWN;
+  if (op == nullptr) hr = DISP_E_UNKNOWNNAME;
+  for (UINT i = 1; i < cNames; ++i) {
+    rgDispId[i] = op != nullptr && rgszNames[i] != nullptr ? FindParameter(*op, rgszNames[i])
+                                                           : DISPID_UNKNOWN;
+    if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
 }
+
+HRESULT Images::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
+                       DISPPARAMS *pDispParams, VARIANT *pVarResult, EXCEPINFO *pExcepInfo,
+                       UINT *puArgErr) {
+  if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  const OperationInfo *op = FindOperation(dispIdMember);
+  if (op == nullptr || (wFlags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+  if (pDispParams == nullptr) return E_INVALIDARG;
+  if (pDispParams->cNamedArgs > 0) return DISP_E_NONAMEDARGS;
+  if (pDispParams->cArgs > 0 && pDispParams->rgvarg == nullptr) return E_INVALIDARG;
+  if (pVarResult != nullptr) VariantInit(pVarResult);
+  HRESULT hr = op->invoke(this, pDispParams, pVarResult, puArgErr);
+  if (FAILED(hr) && (hr & 0xFFFF0000) != 0x80020000) return FillException(hr, pExcepInfo);
+  return hr;
+}
+
 #endif
 
 }  // namespace morphel
