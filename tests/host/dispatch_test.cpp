@@ -2,6 +2,8 @@
 // exception record of a failing call.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "host/dispatch_table.h"
@@ -131,6 +133,26 @@ TEST(Dispatch, BadCallsAreRefused) {
             DISP_E_UNKNOWNINTERFACE);
   EXPECT_EQ(obj->Invoke(70, IID_NULL, 0, DISPATCH_PROPERTYPUT, &none, nullptr, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
+}
+
+}  // namespace
+}  // namespace morphel
+
+namespace morphel {
+namespace {
+
+std::string GuidText(const GUID &g) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1,
+                g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
+                g.Data4[5], g.Data4[6], g.Data4[7]);
+  return text;
+}
+
+TEST(Identifiers, TextAndBinaryFormsAgree) {
+  EXPECT_EQ(GuidText(CLSID_Images), MORPHEL_CLSID_IMAGES_TEXT);
+  EXPECT_EQ(GuidText(IID_IImages), MORPHEL_IID_IIMAGES_TEXT);
+  EXPECT_EQ(GuidText(LIBID_MORPHELLib), MORPHEL_LIBID_TEXT);
 }
 
 }  // namespace
