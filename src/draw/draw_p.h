@@ -1,0 +1,40 @@
+// Helpers shared by the drawing operations (private to src/draw and src/text).
+#ifndef MORPHEL_DRAW_DRAW_P_H
+#define MORPHEL_DRAW_DRAW_P_H
+
+#include <gd.h>
+
+#include "core/images.h"
+
+namespace morphel {
+
+// Allocates (r, g, b, a) in im, else takes the nearest colour there, and makes
+// the result the pen colour; "NO COLOR!" when neither gives a colour.
+HRESULT ResolvePenColour(Images &obj, gdImagePtr im, int r, int g, int b, int a);
+
+// The packed colour of pixel (x, y): true-colour pixels as stored; palette
+// pixels from their entry's red, green and blue, with alpha 127 for the
+// transparent index and 0 otherwise. Outside the image the pixel value is 0.
+int PackedPixel(gdImagePtr im, int x, int y);
+
+// Makes c the transparent colour of im (-1: none), keeping the palette's
+// alpha table in step: the old transparent entry becomes opaque again.
+void SetTransparentColour(gdImagePtr im, int c);
+
+// The bounded fill: repaints outwards from (x, y) up to pixels of colour
+// border, with colour, using an explicit stack of seeds. False when the seed
+// stack could not grow (the image is then partly filled).
+bool FillToBorderColour(gdImagePtr im, int x, int y, int border, int colour);
+
+// The arc range actually drawn for start s and end e (whole degrees): the
+// library call takes [start, end]; empty is true when nothing is to be drawn.
+struct ArcRange {
+  int start;
+  int end;
+  bool empty;
+};
+ArcRange ArcRangeFor(int s, int e);
+
+}  // namespace morphel
+
+#endif  // MORPHEL_DRAW_DRAW_P_H
