@@ -1,0 +1,195 @@
+// Polygons from flat variant arrays x0, y0, x1, y1, ...
+#include <cstring>
+
+#include "core/status.h"
+#include "draw/draw_p.h"
+
+namespace morphel {
+
+namespace {
+
+constexpr int kMaxValues = 9998;
+constexpr int kMaxPoints = kMaxValues / 2;
+
+// Element types whose values convert to integers like numbers do.
+bool IsNumericType(VARTYPE vt) {
+  switch (vt) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
+    case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8:
+    case VT_CY: case VT_DECIMAL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Bytes of one element of a numeric array type.
+ULONG NumericSize(VARTYPE vt) {
+  switch (vt) {
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: return 2;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: return 4;
+    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: return 8;
+    case VT_DECIMAL: return sizeof(DECIMAL);
+    default: return 0;
+  }
+}
+
+// A number of any numeric type as a 32-bit integer, the way the platform's
+// conversion does it (floating point rounds half to even); false when the
+// value is not a number or does not fit.
+bool ValueToInt(const VARIANT &value, int *out) {
+  if (!IsNumericType(V_VT(&value))) return false;
+  if (V_VT(&value) == VT_I2) {
+    *out = V_I2(&value);
+    return true;
+  }
+  VARIANT converted;
+  VariantInit(&converted);
+  if (FAILED(VariantChangeType(&converted, &value, 0, VT_I4))) return false;
+  *out = V_I4(&converted);
+  return true;
+}
+
+// The same for an element variant, which may hold its number by reference.
+bool ElementToInt(const VARIANT &element, int *out) {
+  if ((V_VT(&element) & VT_BYREF) == 0) return ValueToInt(element, out);
+  VARIANT value;
+  VariantInit(&value);
+  if (FAILED(VariantCopyInd(&value, &element))) return false;
+  const bool ok = ValueToInt(value, out);
+  VariantClear(&value);
+  return ok;
+}
+
+// A numeric element of an array of that type, as a variant of the same type.
+VARIANT NumberVariant(VARTYPE vt, const unsigned char *bytes) {
+  VARIANT v;
+  VariantInit(&v);
+  if (vt == VT_DECIMAL) {
+    std::memcpy(&v.n1.decVal, bytes, sizeof(DECIMAL));  // fills the whole variant
+  } else {
+    std::memcpy(&v.n1.n2.n3, bytes, NumericSize(vt));
+  }
+  V_VT(&v) = vt;
+  return v;
+}
+
+// How the elements of one array are fetched and turned into coordinates.
+class ElementReader {
+ public:
+  ElementReader(SAFEARRAY *array, VARTYPE vt) : array_(array), vt_(vt) {}
+
+  // Whether the array's elements can be read as vt_ at all: the element size
+  // must be that of the type, so no element is copied past its buffer.
+  bool IsReadable() const {
+    const ULONG size = SafeArrayGetElemsize(array_);
+    const USHORT owned = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_RECORD;
+    if (array_->fFeatures & owned) return false;
+    if (vt_ == VT_VARIANT) return (array_->fFeatures & FADF_VARIANT) != 0 && size == sizeof(VARIANT);
+    if (array_->fFeatures & FADF_VARIANT) return false;
+    return IsNumericType(vt_) && size == NumericSize(vt_);
+  }
+
+  // The coordinate at index; false for an element that is not a number.
+  bool Read(LONG index, int *out) const {
+    switch (vt_) {
+      case VT_I2: {
+        SHORT value = 0;
+        if (FAILED(SafeArrayGetElement(array_, &index, &value))) return false;
+        *out = value;
+        return true;
+      }
+      case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: {
+        LONG value = 0;
+        if (FAILED(SafeArrayGetElement(array_, &index, &value))) return false;
+        *out = value;  // taken as signed
+        return true;
+      }
+      case VT_VARIANT: {
+        VARIANT element;
+        VariantInit(&element);
+        if (FAILED(SafeArrayGetElement(array_, &index, &element))) return false;
+        const bool ok = ElementToInt(element, out);
+        VariantClear(&element);
+        return ok;
+      }
+      default: {
+        unsigned char bytes[sizeof(DECIMAL)] = {};
+        if (FAILED(SafeArrayGetElement(array_, &index, bytes))) return false;
+        return ValueToInt(NumberVariant(vt_, bytes), out);
+      }
+    }
+  }
+
+ private:
+  SAFEARRAY *array_;
+  VARTYPE vt_;
+};
+
+// The array a polygon argument holds, directly or through its reference.
+SAFEARRAY *PolygonArray(const VARIANT *arg) {
+  if (arg == nullptr || (V_VT(arg) & VT_ARRAY) == 0) return nullptr;
+  if (V_VT(arg) & VT_BYREF) {
+    SAFEARRAY **ref = arg->n1.n2.n3.pparray;
+    return ref == nullptr ? nullptr : *ref;
+  }
+  return arg->n1.n2.n3.parray;
+}
+
+// Reads up to n values into points; *count is the number of complete
+// vertices read. Fails with E_INVALIDARG on a bad array or element.
+HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
+  SAFEARRAY *array = PolygonArray(arg);
+  if (array == nullptr || SafeArrayGetDim(array) != 1) return E_INVALIDARG;
+  LONG lb = 0, ub = -1;
+  if (FAILED(SafeArrayGetLBound(array, 1, &lb)) || FAILED(SafeArrayGetUBound(array, 1, &ub))) {
+    return E_INVALIDARG;
+  }
+  const ElementReader reader(array, static_cast<VARTYPE>(V_VT(arg) & VT_TYPEMASK));
+  if (!reader.IsReadable()) return E_INVALIDARG;
+  // 64-bit index: an upper bound of LONG_MAX must not wrap.
+  int read = 0;
+  for (long long index = lb; index <= ub && read < n; ++index, ++read) {
+    int value;
+    if (!reader.Read(static_cast<LONG>(index), &value)) return E_INVALIDARG;
+    if (read % 2 == 0) {
+      points[read / 2].x = value;
+    } else {
+      points[read / 2].y = value;
+    }
+  }
+  // An array with fewer than n values gives only the vertices read in full;
+  // no point is ever handed over unset.
+  *count = read / 2;
+  return S_OK;
+}
+
+enum class PolygonKind { kOutline, kFilled };
+
+HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind) {
+  gdImagePtr im;
+  if (HRESULT hr = obj.LookUpImage(&im); FAILED(hr)) return hr;
+  if (n < 0 || n > kMaxValues) return E_INVALIDARG;
+  gdPoint points[kMaxPoints];  // no allocation per call
+  int count = 0;
+  if (HRESULT hr = ReadPolygon(arg, n, points, &count); FAILED(hr)) return hr;
+  if (kind == PolygonKind::kFilled) {
+    gdImageFilledPolygon(im, points, count, obj.penColor);
+  } else {
+    gdImagePolygon(im, points, count, obj.penColor);
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT Images::DrawFilledPolygon(VARIANT *pArray, INT n) {
+  return DrawPolygonFrom(*this, pArray, n, PolygonKind::kFilled);
+}
+
+HRESULT Images::DrawPolygon(VARIANT *pArray, INT n) {
+  return DrawPolygonFrom(*this, pArray, n, PolygonKind::kOutline);
+}
+
+}  // namespace morphel
