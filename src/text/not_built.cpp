@@ -7,10 +7,6 @@ HRESULT Images::DrawTextTTF(INT, INT, BSTR) { return E_NOTIMPL; }
 HRESULT Images::SetFontTTF(BSTR) { return E_NOTIMPL; }
 HRESULT Images::SetFontSizeTTF(INT) { return E_NOTIMPL; }
 HRESULT Images::SetFontPathTTF(BSTR) { return E_NOTIMPL; }
-HRESULT Images::DrawText(INT, INT, BSTR) { return E_NOTIMPL; }
-HRESULT Images::SetFont(INT) { return E_NOTIMPL; }
-HRESULT Images::GetFont(INT *) { return E_NOTIMPL; }
-HRESULT Images::DrawTextAngle(INT, INT, INT, BSTR) { return E_NOTIMPL; }
 HRESULT Images::DrawTextAngleTTF(INT, INT, INT, BSTR) { return E_NOTIMPL; }
 HRESULT Images::SetFontPathTTFAuto() { return E_NOTIMPL; }
 HRESULT Images::GetTextTTFRectangle(INT, INT, BSTR, VARIANT *) { return E_NOTIMPL; }
