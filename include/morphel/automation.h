@@ -80,8 +80,12 @@ typedef OLECHAR *BSTR;
 typedef void *HINSTANCE;
 #define OLESTR(str) u##str
 
+#ifndef TRUE
 #define TRUE 1
+#endif
+#ifndef FALSE
 #define FALSE 0
+#endif
 #define VARIANT_TRUE ((VARIANT_BOOL)-1)
 #define VARIANT_FALSE ((VARIANT_BOOL)0)
 
@@ -359,6 +363,7 @@ typedef struct tagEXCEPINFO {
 #define DISPATCH_PROPERTYGET 0x2
 #define DISPATCH_PROPERTYPUT 0x4
 #define DISPATCH_PROPERTYPUTREF 0x8
+#define DISPID_VALUE 0
 #define DISPID_UNKNOWN (-1)
 #define DISPID_PROPERTYPUT (-3)
 #define LOCALE_USER_DEFAULT 0x0400
@@ -369,6 +374,10 @@ typedef struct tagEXCEPINFO {
 #define CP_UTF8 65001
 #define WC_ERR_INVALID_CHARS 0x0080
 #define MB_ERR_INVALID_CHARS 0x0008
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_FLAGS 1004L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 
 /* ---- Interfaces ------------------------------------------------------------ */
 #if defined(__cplusplus)
@@ -476,6 +485,9 @@ MORPHEL_API int WideCharToMultiByte(UINT codePage, DWORD dwFlags, const OLECHAR 
 MORPHEL_API int MultiByteToWideChar(UINT codePage, DWORD dwFlags, const char *lpMultiByteStr,
                                     int cbMultiByte, OLECHAR *lpWideCharStr, int cchWideChar);
 MORPHEL_API UINT GetACP(void);
+/* The calling thread's last error code; the two conversions set it when they fail. */
+MORPHEL_API DWORD GetLastError(void);
+MORPHEL_API void SetLastError(DWORD dwErrCode);
 
 #endif /* !_WIN32 */
 
