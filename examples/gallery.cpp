@@ -1,0 +1,244 @@
+// A gallery of the drawing primitives: loads libmorphel.so, draws one scene on
+// a true-colour and on a palette canvas through the IImages vtable (lines,
+// rectangles, ellipses, arcs, pies, fills, pixels, polygons from arrays and
+// bitmap text) and writes them as PNG files into the directory given as the
+// first argument (default out/).
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "morphel/morphel.h"
+
+namespace {
+
+// The automation functions the gallery needs, taken from the library.
+struct Automation {
+  BSTR (*sysAllocStringLen)(const OLECHAR *, UINT);
+  void (*sysFreeString)(BSTR);
+  SAFEARRAY *(*safeArrayCreateVector)(VARTYPE, LONG, ULONG);
+  HRESULT (*safeArrayPutElement)(SAFEARRAY *, LONG *, void *);
+  HRESULT (*safeArrayDestroy)(SAFEARRAY *);
+};
+
+Automation api;
+
+template <typename T>
+bool Resolve(void *library, const char *name, T *out) {
+  *out = reinterpret_cast<T>(dlsym(library, name));
+  if (*out == nullptr) std::printf("missing %s in the library\n", name);
+  return *out != nullptr;
+}
+
+// A BSTR from ASCII text, freed with the holder.
+class Text {
+ public:
+  explicit Text(const char *ascii) {
+    std::u16string wide(ascii, ascii + std::char_traits<char>::length(ascii));
+    value_ = api.sysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  }
+  ~Text() { api.sysFreeString(value_); }
+  Text(const Text &) = delete;
+  Text &operator=(const Text &) = delete;
+  operator BSTR() const { return value_; }
+
+ private:
+  BSTR value_;
+};
+
+// A flat polygon array x0, y0, x1, y1, ... as a variant of the element type a
+// script would pass, destroyed with the holder.
+class PolygonArray {
+ public:
+  PolygonArray(VARTYPE elementType, const std::vector<int> &values, LONG lowerBound = 0) {
+    array_ = api.safeArrayCreateVector(elementType, lowerBound, static_cast<ULONG>(values.size()));
+    for (size_t i = 0; i < values.size(); ++i) {
+      LONG index = lowerBound + static_cast<LONG>(i);
+      Put(elementType, index, values[i]);
+    }
+    V_VT(&arg_) = static_cast<VARTYPE>(VT_ARRAY | elementType);
+    arg_.n1.n2.n3.parray = array_;
+    V_VT(&ref_) = static_cast<VARTYPE>(VT_ARRAY | VT_BYREF | elementType);
+    ref_.n1.n2.n3.pparray = &array_;
+  }
+  ~PolygonArray() { api.safeArrayDestroy(array_); }
+  PolygonArray(const PolygonArray &) = delete;
+  PolygonArray &operator=(const PolygonArray &) = delete;
+
+  VARIANT *Direct() { return &arg_; }
+  VARIANT *ByReference() { return &ref_; }
+
+ private:
+  void Put(VARTYPE elementType, LONG index, int value) {
+    if (elementType == VT_VARIANT) {
+      VARIANT element{};
+      V_VT(&element) = VT_I4;
+      V_I4(&element) = value;
+      api.safeArrayPutElement(array_, &index, &element);
+    } else if (elementType == VT_I2) {
+      SHORT element = static_cast<SHORT>(value);
+      api.safeArrayPutElement(array_, &index, &element);
+    } else {
+      LONG element = value;
+      api.safeArrayPutElement(array_, &index, &element);
+    }
+  }
+
+  SAFEARRAY *array_;
+  VARIANT arg_{};
+  VARIANT ref_{};
+};
+
+void Shapes(IImages *images) {
+  images->SetColor(30, 30, 120);
+  images->DrawLine(10, 10, 150, 60);
+  images->SetLineThickness(4);
+  images->DrawLine(10, 60, 150, 10);
+  images->SetLineThickness(1);
+  images->SetColor(200, 40, 40);
+  images->DrawRectangle(170, 10, 250, 60);
+  images->DrawFilledRectangle(260, 10, 340, 60);
+  images->SetColor(40, 150, 60);
+  images->DrawEllipse(390, 35, 80, 50);
+  images->DrawFilledEllipse(480, 35, 80, 50);
+  images->SetColor(120, 60, 160);
+  images->DrawArc(50, 120, 70, 70, 0, 90);      // quarter, right to below
+  images->DrawArc(130, 120, 70, 70, 270, 90);   // through angle 0
+  images->DrawFilledArc(210, 120, 70, 70, 30, 330);  // a pie with a wedge cut out
+  images->DrawFilledArc(290, 120, 70, 70, -45, 45);  // negative start: whole turns
+}
+
+void Fills(IImages *images) {
+  images->SetColor(0, 0, 0);
+  images->DrawRectangle(340, 90, 400, 150);
+  images->DrawLine(340, 120, 400, 90);
+  images->SetColor(250, 200, 0);
+  images->Fill(390, 140);  // the lower part of the split square
+  images->SetColor(200, 0, 120);
+  images->DrawEllipse(470, 120, 80, 60);
+  images->DrawEllipse(470, 120, 30, 20);
+  images->SetBorderColor();
+  images->SetColor(0, 180, 200);
+  images->FillToBorder(495, 120);  // the ring between the two outlines
+  images->SetColor(0, 0, 0);
+  for (int x = 10; x < 580; x += 4) images->SetPixel(x, 170);
+}
+
+void Polygons(IImages *images) {
+  PolygonArray star(VT_VARIANT, {60, 185, 72, 220, 110, 220, 80, 242, 92, 278,
+                                 60, 256, 28, 278, 40, 242, 10, 220, 48, 220});
+  images->SetColor(230, 120, 0);
+  images->DrawFilledPolygon(star.Direct(), 20);
+  images->SetColor(0, 0, 0);
+  images->DrawPolygon(star.Direct(), 20);
+  PolygonArray triangle(VT_I2, {130, 275, 190, 190, 250, 275}, 1);
+  images->SetColor(0, 90, 200);
+  images->DrawPolygon(triangle.Direct(), 6);
+  PolygonArray kite(VT_I4, {300, 190, 340, 230, 300, 280, 260, 230});
+  images->SetColor(20, 160, 90);
+  images->DrawFilledPolygon(kite.ByReference(), 8);
+}
+
+void Lettering(IImages *images) {
+  images->SetColor(0, 0, 0);
+  const char *names[] = {"font 0 small", "font 1 bold", "font 2 large", "font 3 tiny",
+                         "font 4 giant"};
+  for (int code = 0; code < 5; ++code) {
+    images->SetFont(code);
+    images->DrawText(370, 190 + 18 * code, Text(names[code]));
+  }
+  images->SetFont(1);
+  images->SetColor(160, 0, 0);
+  images->DrawTextAngle(20, 300, 0, Text("angle 0"));
+  images->DrawTextAngle(120, 290, 45, Text("at 45"));
+  images->DrawTextAngle(230, 290, 90, Text("down"));
+  images->DrawTextAngle(330, 330, 180, Text("180"));
+  images->DrawTextAngle(400, 340, -30, Text("up -30"));
+}
+
+void Translucent(IImages *images) {
+  images->SetAlphaBlending(1);
+  images->SetAlphaColor(255, 0, 0, 80);
+  images->DrawFilledEllipse(300, 35, 120, 40);
+  images->SetAlphaBlending(0);
+}
+
+void Scene(IImages *images) {
+  images->SetColor(245, 245, 235);
+  images->DrawFilledRectangle(0, 0, 599, 359);
+  Shapes(images);
+  Fills(images);
+  Polygons(images);
+  Lettering(images);
+  Translucent(images);
+}
+
+// Writes the current image as PNG; false when the library cannot write yet.
+bool Save(IImages *images, const std::string &path) {
+  std::u16string wide(path.begin(), path.end());
+  BSTR name = api.sysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  images->SetImageType(0);
+  HRESULT hr = images->WriteToFile(name);
+  api.sysFreeString(name);
+  if (hr == E_NOTIMPL) {
+    std::printf("WriteToFile is not built yet: nothing written\n");
+    return false;
+  }
+  std::printf("%s: 0x%08X\n", path.c_str(), static_cast<unsigned>(hr));
+  return hr == S_OK;
+}
+
+IImages *CreateImages(void *library) {
+  HRESULT (*getClassObject)(REFCLSID, REFIID, void **) = nullptr;
+  if (!Resolve(library, "DllGetClassObject", &getClassObject)) return nullptr;
+  auto *clsid = static_cast<const CLSID *>(dlsym(library, "CLSID_Images"));
+  auto *iidFactory = static_cast<const IID *>(dlsym(library, "IID_IClassFactory"));
+  auto *iidImages = static_cast<const IID *>(dlsym(library, "IID_IImages"));
+  if (clsid == nullptr || iidFactory == nullptr || iidImages == nullptr) return nullptr;
+  IClassFactory *factory = nullptr;
+  IImages *images = nullptr;
+  if (getClassObject(*clsid, *iidFactory, reinterpret_cast<void **>(&factory)) != S_OK) {
+    return nullptr;
+  }
+  factory->CreateInstance(nullptr, *iidImages, reinterpret_cast<void **>(&images));
+  factory->Release();
+  return images;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const std::string directory = argc > 1 ? argv[1] : "out";
+  void *library = dlopen(MORPHEL_LIBRARY_PATH, RTLD_NOW);
+  if (library == nullptr) {
+    std::printf("cannot load %s: %s\n", MORPHEL_LIBRARY_PATH, dlerror());
+    return 1;
+  }
+  if (!Resolve(library, "SysAllocStringLen", &api.sysAllocStringLen) ||
+      !Resolve(library, "SysFreeString", &api.sysFreeString) ||
+      !Resolve(library, "SafeArrayCreateVector", &api.safeArrayCreateVector) ||
+      !Resolve(library, "SafeArrayPutElement", &api.safeArrayPutElement) ||
+      !Resolve(library, "SafeArrayDestroy", &api.safeArrayDestroy)) {
+    return 1;
+  }
+  IImages *images = CreateImages(library);
+  if (images == nullptr) {
+    std::printf("cannot create an Images object\n");
+    return 1;
+  }
+  mkdir(directory.c_str(), 0777);
+  images->SetImage(0);
+  images->CreateImage(600, 360);
+  Scene(images);
+  images->SetImage(1);
+  images->CreateImagePalette(600, 360);
+  Scene(images);
+  images->SetImage(0);
+  bool written = Save(images, directory + "/gallery-truecolour.png");
+  images->SetImage(1);
+  written = Save(images, directory + "/gallery-palette.png") && written;
+  images->Release();
+  return written ? 0 : 2;
+}
