@@ -37,7 +37,8 @@ ULONG NumericSize(VARTYPE vt) {
 
 // A number of any numeric type as a 32-bit integer, the way the platform's
 // conversion does it (floating point rounds half to even); false when the
-// value is not a number or does not fit.
+// value is not a number or does not fit. A 32-bit integer gives its whole
+// value, not only its low 16 bits.
 bool ValueToInt(const VARIANT &value, int *out) {
   if (!IsNumericType(V_VT(&value))) return false;
   if (V_VT(&value) == VT_I2) {

@@ -269,6 +269,30 @@ TEST(Polygons, VariantElementHolding300Gives300) {
   EXPECT_EQ(CountPainted(Current(obj)), 11);
 }
 
+// A 32-bit integer element gives its whole value: -65526 is far off the
+// image, not 10 (its low 16 bits).
+TEST(Polygons, VariantElementKeepsItsWhole32BitValue) {
+  ObjectHolder obj;
+  Canvas(obj);
+  ArrayArg arg(VariantArray({-65526, 5, 0, 5}), VT_VARIANT);
+  EXPECT_EQ(obj->DrawPolygon(arg.get(), 4), S_OK);
+  EXPECT_EQ(test::Raw(obj, 0, 5), kWhite);
+  EXPECT_EQ(CountPainted(Current(obj)), 1);
+}
+
+TEST(Polygons, NullReferenceIsRefused) {
+  ObjectHolder obj;
+  Canvas(obj);
+  VARIANT ref;
+  VariantInit(&ref);
+  V_VT(&ref) = VT_ARRAY | VT_BYREF | VT_VARIANT;
+  ref.n1.n2.n3.pparray = nullptr;
+  ExpectRefused([&] { return obj->DrawPolygon(&ref, 4); });
+  SAFEARRAY *none = nullptr;
+  ref.n1.n2.n3.pparray = &none;
+  ExpectRefused([&] { return obj->DrawFilledPolygon(&ref, 4); });
+}
+
 // Fewer values than the count: only the vertices read in full are drawn.
 TEST(Polygons, ShortArrayDrawsOnlyCompleteVertices) {
   ObjectHolder obj;
