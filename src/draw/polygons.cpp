@@ -87,7 +87,9 @@ class ElementReader {
     const ULONG size = SafeArrayGetElemsize(array_);
     const USHORT owned = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_RECORD;
     if (array_->fFeatures & owned) return false;
-    if (vt_ == VT_VARIANT) return (array_->fFeatures & FADF_VARIANT) != 0 && size == sizeof(VARIANT);
+    if (vt_ == VT_VARIANT) {
+      return (array_->fFeatures & FADF_VARIANT) != 0 && size == sizeof(VARIANT);
+    }
     if (array_->fFeatures & FADF_VARIANT) return false;
     return IsNumericType(vt_) && size == NumericSize(vt_);
   }

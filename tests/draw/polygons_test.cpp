@@ -48,7 +48,8 @@ class ArrayArg {
 
 // Elements as variants holding 32-bit integers (what script languages pass).
 SAFEARRAY *VariantArray(const std::vector<int> &values, LONG lowerBound = 0) {
-  SAFEARRAY *array = SafeArrayCreateVector(VT_VARIANT, lowerBound, static_cast<ULONG>(values.size()));
+  const ULONG count = static_cast<ULONG>(values.size());
+  SAFEARRAY *array = SafeArrayCreateVector(VT_VARIANT, lowerBound, count);
   for (size_t i = 0; i < values.size(); ++i) {
     VARIANT v;
     VariantInit(&v);
