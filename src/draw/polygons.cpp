@@ -47,7 +47,7 @@ bool ValueToInt(const VARIANT &value, int *out) {
   }
   VARIANT converted;
   VariantInit(&converted);
-  if (FAILED(VariantChangeType(&converted, &value, 0, VT_I4))) return false;
+  if (FAILED(VariantChangeType(&converted, const_cast<VARIANT *>(&value), 0, VT_I4))) return false;
   *out = V_I4(&converted);
   return true;
 }
@@ -57,7 +57,7 @@ bool ElementToInt(const VARIANT &element, int *out) {
   if ((V_VT(&element) & VT_BYREF) == 0) return ValueToInt(element, out);
   VARIANT value;
   VariantInit(&value);
-  if (FAILED(VariantCopyInd(&value, &element))) return false;
+  if (FAILED(VariantCopyInd(&value, const_cast<VARIANT *>(&element)))) return false;
   const bool ok = ValueToInt(value, out);
   VariantClear(&value);
   return ok;
@@ -68,9 +68,9 @@ VARIANT NumberVariant(VARTYPE vt, const unsigned char *bytes) {
   VARIANT v;
   VariantInit(&v);
   if (vt == VT_DECIMAL) {
-    std::memcpy(&v.n1.decVal, bytes, sizeof(DECIMAL));  // fills the whole variant
+    std::memcpy(&V_DECIMAL(&v), bytes, sizeof(DECIMAL));  // fills the whole variant
   } else {
-    std::memcpy(&v.n1.n2.n3, bytes, NumericSize(vt));
+    std::memcpy(&V_UI1(&v), bytes, NumericSize(vt));  // the value union starts there
   }
   V_VT(&v) = vt;
   return v;
@@ -134,10 +134,10 @@ class ElementReader {
 SAFEARRAY *PolygonArray(const VARIANT *arg) {
   if (arg == nullptr || (V_VT(arg) & VT_ARRAY) == 0) return nullptr;
   if (V_VT(arg) & VT_BYREF) {
-    SAFEARRAY **ref = arg->n1.n2.n3.pparray;
+    SAFEARRAY **ref = V_ARRAYREF(arg);
     return ref == nullptr ? nullptr : *ref;
   }
-  return arg->n1.n2.n3.parray;
+  return V_ARRAY(arg);
 }
 
 // Reads up to n values into points; *count is the number of complete
