@@ -104,6 +104,8 @@ bool ReadWritten(const OLECHAR *s, UINT begin, UINT end, WrittenNumber *n) {
   return i == end;
 }
 
+int WriteMagnitude(Int128 value, char *buffer);
+
 // The exact form of a written number when it has one within 38 digits.
 bool WrittenToExact(const WrittenNumber &n, Number *out) {
   if (n.digitCount == 0) {
@@ -129,8 +131,9 @@ bool WrittenToExact(const WrittenNumber &n, Number *out) {
 double WrittenToReal(WrittenNumber *n) {
   AppendText(n, 'e');
   char exponent[16];
-  auto written = std::to_chars(exponent, exponent + sizeof exponent, n->exponent);
-  for (char *p = exponent; p < written.ptr; ++p) AppendText(n, *p);
+  int length = WriteMagnitude(n->exponent, exponent);
+  if (n->exponent < 0) AppendText(n, '-');
+  for (int i = 0; i < length; ++i) AppendText(n, exponent[i]);
   double value = 0.0;
   auto parsed = std::from_chars(n->text, n->text + n->textLength, value);
   if (parsed.ec == std::errc::result_out_of_range) {
