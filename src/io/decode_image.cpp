@@ -29,7 +29,10 @@ gdImagePtr RunDecoder(int format, gdIOCtx *in) {
 bool ClaimsAcceptedSize(int format, const unsigned char *bytes, size_t length) {
   long long width = 0;
   long long height = 0;
-  return PeekImageSize(format, bytes, length, &width, &height) && IsAcceptedSize(width, height);
+  if (!PeekImageSize(format, bytes, length, &width, &height)) return false;
+  // Each side alone first: header fields can be so large that their product
+  // would not fit in 64 bits.
+  return width <= kMaxPixels && height <= kMaxPixels && IsAcceptedSize(width, height);
 }
 
 }  // namespace

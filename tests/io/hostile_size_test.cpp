@@ -51,6 +51,16 @@ TEST_F(HostileSize, WbmpWithOverlongMultiByteIntegers) {
   EXPECT_EQ(ReadBytes(kFormatWbmp, wbmp), E_FAIL);
 }
 
+TEST_F(HostileSize, SidesWhoseProductOverflowsAreRefused) {
+  Bytes png = kPngHeader12000;
+  for (int i = 16; i < 24; ++i) png[i] = 0xFF;
+  EXPECT_EQ(ReadBytes(kFormatPng, png), E_FAIL);
+  Bytes wbmp = {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F,
+                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
+  EXPECT_EQ(ReadBytes(kFormatWbmp, wbmp), E_FAIL);
+  EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+}
+
 Bytes GifHeader(int screenW, int screenH) {
   return {'G', 'I', 'F', '8', '9', 'a', static_cast<unsigned char>(screenW),
           static_cast<unsigned char>(screenW >> 8), static_cast<unsigned char>(screenH),
