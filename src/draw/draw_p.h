@@ -26,6 +26,13 @@ void SetTransparentColour(gdImagePtr im, int c);
 // stack could not grow (the image is then partly filled).
 bool FillToBorderColour(gdImagePtr im, int x, int y, int border, int colour);
 
+// The filled ellipse of centre (mx, my), width w and height h: the library's
+// routine where its work is small, else the same midpoint walk cut to the
+// image (ClippedEllipseFill), so that huge sizes take time in proportion to
+// the image, not to the ellipse.
+void FilledEllipse(gdImagePtr im, int mx, int my, int w, int h, int colour);
+void ClippedEllipseFill(gdImagePtr im, int mx, int my, int w, int h, int colour);
+
 // The arc range actually drawn for start s and end e (whole degrees): the
 // library call takes [start, end]; empty is true when nothing is to be drawn.
 struct ArcRange {

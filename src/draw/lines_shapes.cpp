@@ -35,7 +35,7 @@ HRESULT Images::DrawEllipse(INT x, INT y, INT w, INT h) {
 HRESULT Images::DrawFilledEllipse(INT x, INT y, INT w, INT h) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
-  gdImageFilledEllipse(im, x, y, w, h, penColor);
+  FilledEllipse(im, x, y, w, h, penColor);
   return S_OK;
 }
 
