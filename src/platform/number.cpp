@@ -48,13 +48,7 @@ struct WrittenNumber {
   int droppedDigits = 0;  // significant digits beyond the cap
   int fractionDigits = 0; // of the kept digits, how many follow the point
   long exponent = 0;
-  char text[96] = {};     // a plain ASCII spelling for the double parser
-  int textLength = 0;
 };
-
-void AppendText(WrittenNumber *n, char c) {
-  if (n->textLength < static_cast<int>(sizeof n->text) - 1) n->text[n->textLength++] = c;
-}
 
 void AddDigit(WrittenNumber *n, OLECHAR c, bool inFraction) {
   if (n->digitCount == 0 && c == u'0') {
@@ -74,19 +68,15 @@ void AddDigit(WrittenNumber *n, OLECHAR c, bool inFraction) {
 bool ReadWritten(const OLECHAR *s, UINT begin, UINT end, WrittenNumber *n) {
   UINT i = begin;
   if (i < end && (s[i] == u'+' || s[i] == u'-')) n->negative = s[i++] == u'-';
-  if (n->negative) AppendText(n, '-');
   int mantissaDigits = 0;
   for (; i < end && (IsDigit(s[i]) || (s[i] == u',' && mantissaDigits > 0)); ++i) {
     if (s[i] == u',') continue;
     AddDigit(n, s[i], false);
-    AppendText(n, static_cast<char>(s[i]));
     ++mantissaDigits;
   }
   if (i < end && s[i] == u'.') {
-    AppendText(n, '.');
     for (++i; i < end && IsDigit(s[i]); ++i) {
       AddDigit(n, s[i], true);
-      AppendText(n, static_cast<char>(s[i]));
       ++mantissaDigits;
     }
   }
@@ -128,18 +118,23 @@ bool WrittenToExact(const WrittenNumber &n, Number *out) {
   return true;
 }
 
-double WrittenToReal(WrittenNumber *n) {
-  AppendText(n, 'e');
-  char exponent[16];
-  int length = WriteMagnitude(n->exponent, exponent);
-  if (n->exponent < 0) AppendText(n, '-');
-  for (int i = 0; i < length; ++i) AppendText(n, exponent[i]);
+// The nearest double: the kept digits, scaled by the power of ten they stand for.
+double WrittenToReal(const WrittenNumber &n) {
+  if (n.digitCount == 0) return n.negative ? -0.0 : 0.0;
+  char text[80];
+  int length = 0;
+  if (n.negative) text[length++] = '-';
+  std::memcpy(text + length, n.digits, static_cast<size_t>(n.digitCount));
+  length += n.digitCount;
+  long power = n.exponent + n.droppedDigits - n.fractionDigits;
+  text[length++] = 'e';
+  if (power < 0) text[length++] = '-';
+  length += WriteMagnitude(power, text + length);
   double value = 0.0;
-  auto parsed = std::from_chars(n->text, n->text + n->textLength, value);
+  auto parsed = std::from_chars(text, text + length, value);
   if (parsed.ec == std::errc::result_out_of_range) {
-    long magnitude = n->digitCount + n->droppedDigits - n->fractionDigits + n->exponent;
-    value = magnitude > 0 ? HUGE_VAL : 0.0;
-    if (n->negative) value = -value;
+    value = power + n.digitCount > 0 ? HUGE_VAL : 0.0;
+    if (n.negative) value = -value;
   }
   return value;
 }
@@ -261,7 +256,7 @@ bool ParseNumber(const OLECHAR *text, UINT length, Number *out) {
   if (begin == end || !ReadWritten(text, begin, end, &written)) return false;
   Number number;
   number.exact = WrittenToExact(written, &number);
-  number.real = WrittenToReal(&written);
+  number.real = WrittenToReal(written);
   *out = number;
   return true;
 }

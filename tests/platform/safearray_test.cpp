@@ -177,7 +177,14 @@ TEST(SafeArray, StringElementsAreCopiedInAndOut) {
   BSTR second = SysAllocString(u"second");
   ASSERT_EQ(SafeArrayPutElement(psa, &index, second), S_OK);
   SysFreeString(second);
+  // A null string goes in as an empty one, as the platform stores it.
   index = 1;
+  ASSERT_EQ(SafeArrayPutElement(psa, &index, nullptr), S_OK);
+  BSTR empty = static_cast<BSTR *>(psa->pvData)[1];
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(SysStringByteLen(empty), 0u);
+  SysFreeString(empty);
+  static_cast<BSTR *>(psa->pvData)[1] = nullptr;
   out = SysAllocString(u"overwritten");
   BSTR previous = out;
   ASSERT_EQ(SafeArrayGetElement(psa, &index, &out), S_OK);

@@ -175,6 +175,22 @@ TEST(VariantChangeType, TextToNumbers) {
   EXPECT_EQ(V_UI8(&out), 18446744073709551615ull);
   TestBstr huge(u"1e400");
   EXPECT_EQ(Convert(Text(huge.get()), VT_R8, &out), DISP_E_OVERFLOW);
+  TestBstr tiny(u"1e-400");
+  EXPECT_EQ(Convert(Text(tiny.get()), VT_R8, &out), S_OK);
+  EXPECT_EQ(V_R8(&out), 0.0);
+}
+
+TEST(VariantChangeType, LongDigitStringsKeepTheirMagnitude) {
+  VARIANT out;
+  TestBstr many(u"123456789012345678901234567890123456789012345678901234567890");
+  ASSERT_EQ(Convert(Text(many.get()), VT_R8, &out), S_OK);
+  EXPECT_DOUBLE_EQ(V_R8(&out), 1.2345678901234568e59);
+  TestBstr fraction(u"0.000123456789012345678901234567890123456789012345678901234567890");
+  ASSERT_EQ(Convert(Text(fraction.get()), VT_R8, &out), S_OK);
+  EXPECT_DOUBLE_EQ(V_R8(&out), 1.2345678901234568e-4);
+  EXPECT_EQ(Convert(Text(many.get()), VT_I8, &out), DISP_E_OVERFLOW);
+  ASSERT_EQ(Convert(Text(fraction.get()), VT_I4, &out), S_OK);
+  EXPECT_EQ(V_I4(&out), 0);
 }
 
 TEST(VariantChangeType, NumbersToText) {
