@@ -20,9 +20,10 @@ enum ImageFormat : int {
 };
 inline constexpr int kLastFormat = kFormatBmp;
 
-// Whether an encoder ran to its end or had to stop for want of memory (its
-// output then ends early or is empty).
-enum class EncodeOutcome { kComplete, kNoMemory };
+// Whether an encoder ran to its end, had to stop for want of memory (its output
+// then ends early or is empty), or wrote nothing because the format cannot
+// hold the image.
+enum class EncodeOutcome { kComplete, kNoMemory, kNotEncodable };
 
 // Save-alpha rule: with saveAlphaOnWrite at 0 the image's own alpha-saving flag
 // is switched off (for good); at 1 the flag is left as it is.

@@ -10,10 +10,16 @@ void ApplySaveAlphaRule(const Images &object, gdImagePtr im) {
 
 namespace {
 
+constexpr int kGifMaxSide = 65535;
+
 // A true-colour image goes out as GIF through a temporary copy reduced to at
 // most 256 colours without dithering; the slot image is left as it is. The
 // copy has neither the interlace flag nor the transparent colour of the image.
 EncodeOutcome EncodeGif(gdImagePtr im, gdIOCtx *out) {
+  // The format stores each side in 16 bits; the library would cut it silently.
+  if (gdImageSX(im) > kGifMaxSide || gdImageSY(im) > kGifMaxSide) {
+    return EncodeOutcome::kNotEncodable;
+  }
   if (!gdImageTrueColor(im)) {
     gdImageGifCtx(im, out);
     return EncodeOutcome::kComplete;

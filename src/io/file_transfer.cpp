@@ -83,7 +83,9 @@ HRESULT EncodeToFile(const Images &object, gdImagePtr im, FILE *file) {
   failed = std::fclose(file) != 0 || failed;
   if (failed) return ReportError(kMsgNoFile);
   if (outcome == EncodeOutcome::kNoMemory) return ReportError(kMsgNoMemory);
-  if (sink.written() == 0) return ReportError(kMsgNoImage);
+  if (outcome == EncodeOutcome::kNotEncodable || sink.written() == 0) {
+    return ReportError(kMsgNoImage);
+  }
   return S_OK;
 }
 

@@ -154,7 +154,7 @@ HRESULT CollectEncodedBytes(const Images &object, gdImagePtr im, EncodedBytes *o
   }
   out->bytes.Truncate(static_cast<size_t>(total));
   if (outcome == EncodeOutcome::kNoMemory) return ReportError(kMsgNoMemory);
-  if (total == 0) return ReportError(kMsgNoImage);
+  if (outcome == EncodeOutcome::kNotEncodable || total == 0) return ReportError(kMsgNoImage);
   return S_OK;
 }
 

@@ -90,7 +90,7 @@ struct EncodedBytes {
 // then a first pass into 50000 bytes, and when that overflows a second pass
 // into a buffer of the measured length. Fails with "NO MEMORY!" when a buffer
 // cannot be had or the encoder ran out of memory, and with "NO IMAGE!" when the
-// encoder produced no bytes at all.
+// encoder produced no bytes at all or the format cannot hold the image.
 HRESULT CollectEncodedBytes(const Images &object, gdImagePtr im, EncodedBytes *out);
 
 }  // namespace morphel

@@ -275,5 +275,23 @@ TEST_F(VariableTransfer, EmptyEncodingIsAFailure) {
   EXPECT_EQ(text, nullptr);
 }
 
+// GIF keeps each side in 16 bits and JPEG allows 65500: wider images are not
+// written as broken files.
+TEST_F(VariableTransfer, ImagesWiderThanTheFormatAllowsAreRefused) {
+  for (int format : {kFormatGif, kFormatJpeg}) {
+    ASSERT_EQ(obj()->CreateImage(70000, 1), S_OK);
+    ASSERT_EQ(obj()->SetImageType(format), S_OK);
+    BSTR text = nullptr;
+    EXPECT_EQ(obj()->WriteToVariable(&text), E_FAIL) << format;
+    EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+    EXPECT_EQ(text, nullptr);
+  }
+  ASSERT_EQ(obj()->CreateImage(1, 65536), S_OK);
+  ASSERT_EQ(obj()->SetImageType(kFormatGif), S_OK);
+  VARIANT result;
+  EXPECT_EQ(obj()->WriteToVariableVariant(&result), E_FAIL);
+  EXPECT_EQ(V_VT(&result), VT_EMPTY);
+}
+
 }  // namespace
 }  // namespace morphel::io_test
