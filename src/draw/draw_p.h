@@ -33,6 +33,12 @@ bool FillToBorderColour(gdImagePtr im, int x, int y, int border, int colour);
 void FilledEllipse(gdImagePtr im, int mx, int my, int w, int h, int colour);
 void ClippedEllipseFill(gdImagePtr im, int mx, int my, int w, int h, int colour);
 
+// The outline of a rectangle with the image's thickness above 1, as the
+// library draws it, painting only the part of the bands inside the image.
+// ThickRectangle leaves small rectangles to the library.
+void ThickRectangle(gdImagePtr im, int x1, int y1, int x2, int y2, int colour);
+void ClippedThickRectangle(gdImagePtr im, int x1, int y1, int x2, int y2, int colour);
+
 // The arc range actually drawn for start s and end e (whole degrees): the
 // library call takes [start, end]; empty is true when nothing is to be drawn.
 struct ArcRange {

@@ -14,7 +14,11 @@ HRESULT Images::DrawLine(INT x1, INT y1, INT x2, INT y2) {
 HRESULT Images::DrawRectangle(INT x1, INT y1, INT x2, INT y2) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
-  gdImageRectangle(im, x1, y1, x2, y2, penColor);
+  if (im->thick > 1) {
+    ThickRectangle(im, x1, y1, x2, y2, penColor);
+  } else {
+    gdImageRectangle(im, x1, y1, x2, y2, penColor);  // thin sides are clipped lines
+  }
   return S_OK;
 }
 
