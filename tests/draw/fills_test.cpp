@@ -131,6 +131,18 @@ TEST(FillToBorder, SameResultAsTheLibraryOnScatteredImages) {
   }
 }
 
+TEST(FillToBorder, SameResultAsTheLibraryWhenBorderAndPenAreOneColour) {
+  for (uint32_t seed = 50; seed < 70; ++seed) {
+    Reference ours(40, 30), lib(40, 30);
+    Scatter(ours.get(), seed, kRed, kRed);
+    Scatter(lib.get(), seed, kRed, kRed);
+    const int x = static_cast<int>(seed * 3 % 40), y = static_cast<int>(seed % 30);
+    ASSERT_TRUE(FillToBorderColour(ours.get(), x, y, kRed, kRed));
+    gdImageFillToBorder(lib.get(), x, y, kRed, kRed);
+    EXPECT_EQ(FirstDifference(ours.get(), lib.get()), "") << "seed " << seed;
+  }
+}
+
 TEST(FillToBorder, SameResultAsTheLibraryOnPaletteImages) {
   gdImagePtr ours = gdImageCreate(30, 30), lib = gdImageCreate(30, 30);
   for (gdImagePtr im : {ours, lib}) {
