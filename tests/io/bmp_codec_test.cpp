@@ -85,8 +85,8 @@ Bytes Entry(int r, int g, int b) {
 }
 
 TEST_F(BmpCodec, OneBitFirstByteEightyGivesEntryOneThenSevenOfEntryZero) {
-  BmpSpec spec{8, 1, 1, 0, 0, 62};
-  Bytes file = BmpHeaders(spec);
+  BmpLayout layout{8, 1, 1, 0, 0, 62};
+  Bytes file = BmpHeaders(layout);
   Append(&file, Entry(10, 20, 30));
   Append(&file, Entry(250, 240, 230));
   Append(&file, {0x80, 0, 0, 0});
@@ -97,8 +97,8 @@ TEST_F(BmpCodec, OneBitFirstByteEightyGivesEntryOneThenSevenOfEntryZero) {
 }
 
 TEST_F(BmpCodec, FourBitWithZeroColoursUsedReadsSixteenEntries) {
-  BmpSpec spec{3, 2, 4, 0, 0, 54 + 64};
-  Bytes file = BmpHeaders(spec);
+  BmpLayout layout{3, 2, 4, 0, 0, 54 + 64};
+  Bytes file = BmpHeaders(layout);
   for (int i = 0; i < 16; ++i) Append(&file, Entry(i * 16, 255 - i, i));
   Append(&file, {0xF0, 0x10, 0, 0});  // bottom row: 15, 0, 1
   Append(&file, {0x23, 0xE0, 0, 0});  // top row: 2, 3, 14
@@ -114,8 +114,8 @@ TEST_F(BmpCodec, FourBitWithZeroColoursUsedReadsSixteenEntries) {
 }
 
 TEST_F(BmpCodec, FourBitWithThreeColoursUsedReadsThreeEntries) {
-  BmpSpec spec{2, 1, 4, 0, 3, 54 + 12};
-  Bytes file = BmpHeaders(spec);
+  BmpLayout layout{2, 1, 4, 0, 3, 54 + 12};
+  Bytes file = BmpHeaders(layout);
   Append(&file, Entry(1, 1, 1));
   Append(&file, Entry(2, 2, 2));
   Append(&file, Entry(3, 3, 3));
@@ -128,8 +128,8 @@ TEST_F(BmpCodec, FourBitWithThreeColoursUsedReadsThreeEntries) {
 TEST_F(BmpCodec, EightBitWithAndWithoutColoursUsed) {
   for (uint32_t used : {0u, 2u}) {
     uint32_t entries = used == 0 ? 256 : used;
-    BmpSpec spec{5, 1, 8, 0, used, 54 + 4 * entries};
-    Bytes file = BmpHeaders(spec);
+    BmpLayout layout{5, 1, 8, 0, used, 54 + 4 * entries};
+    Bytes file = BmpHeaders(layout);
     for (uint32_t i = 0; i < entries; ++i) Append(&file, Entry(i, i ^ 0xFF, 7));
     Append(&file, {1, 0, 1, 0, 1, 0, 0, 0});
     ASSERT_EQ(ReadBytes(kFormatBmp, file), S_OK) << used;
@@ -141,16 +141,16 @@ TEST_F(BmpCodec, EightBitWithAndWithoutColoursUsed) {
 }
 
 TEST_F(BmpCodec, PixelArrayStartsAtTheGivenOffset) {
-  BmpSpec spec{1, 1, 24, 0, 0, 60};
-  Bytes file = BmpHeaders(spec);
+  BmpLayout layout{1, 1, 24, 0, 0, 60};
+  Bytes file = BmpHeaders(layout);
   Append(&file, {9, 9, 9, 9, 9, 9, 0x30, 0x20, 0x10, 0});
   ASSERT_EQ(ReadBytes(kFormatBmp, file), S_OK);
   EXPECT_EQ(RgbAt(obj()->CurrentImage(), 0, 0), 0x102030);
 }
 
 TEST_F(BmpCodec, TwentyFourBitDataEndingOnAFourByteBoundaryLeavesPixelsBlack) {
-  BmpSpec spec{4, 2, 24, 0, 0, 54};
-  Bytes file = BmpHeaders(spec);
+  BmpLayout layout{4, 2, 24, 0, 0, 54};
+  Bytes file = BmpHeaders(layout);
   Append(&file, {1, 2, 3, 4, 5, 6, 7, 8});  // two whole pixels of the bottom row, then a part
   ASSERT_EQ(ReadBytes(kFormatBmp, file), S_OK);
   gdImagePtr im = obj()->CurrentImage();
@@ -161,15 +161,15 @@ TEST_F(BmpCodec, TwentyFourBitDataEndingOnAFourByteBoundaryLeavesPixelsBlack) {
 }
 
 TEST_F(BmpCodec, ShortPaddedRowGivesNoImage) {
-  BmpSpec spec{3, 2, 24, 0, 0, 54};
-  Bytes file = BmpHeaders(spec);
+  BmpLayout layout{3, 2, 24, 0, 0, 54};
+  Bytes file = BmpHeaders(layout);
   Append(&file, {1, 2, 3});
   EXPECT_EQ(ReadBytes(kFormatBmp, file), E_FAIL);
   EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
 }
 
 TEST_F(BmpCodec, RefusesWhatItDoesNotRead) {
-  const BmpSpec refused[] = {
+  const BmpLayout refused[] = {
       {2, 2, 24, 1, 0, 54},   // run-length compression
       {2, 2, 16, 0, 0, 54},   // 16 bits
       {2, 2, 32, 0, 0, 54},   // 32 bits
@@ -178,27 +178,27 @@ TEST_F(BmpCodec, RefusesWhatItDoesNotRead) {
       {0, 2, 24, 0, 0, 54},   // no width
       {2, 2, 24, 0, 0, 20},   // pixel array inside the headers
   };
-  for (const BmpSpec &spec : refused) {
+  for (const BmpLayout &layout : refused) {
     MakePatterned(1, 1);
-    Bytes file = BmpHeaders(spec);
+    Bytes file = BmpHeaders(layout);
     file.resize(file.size() + 64, 0);
-    EXPECT_EQ(ReadBytes(kFormatBmp, file), E_FAIL) << spec.bits << " " << spec.compression;
+    EXPECT_EQ(ReadBytes(kFormatBmp, file), E_FAIL) << layout.bits << " " << layout.compression;
     EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
     EXPECT_EQ(obj()->CurrentImage(), nullptr);
   }
 }
 
 TEST_F(BmpCodec, RefusesBadSignatureShortHeaderAndShortColourTable) {
-  Bytes file = BmpHeaders(BmpSpec{});
+  Bytes file = BmpHeaders(BmpLayout{});
   file.resize(60, 0);
   Bytes wrong = file;
   wrong[1] = 'A';
   EXPECT_EQ(ReadBytes(kFormatBmp, wrong), E_FAIL);
   EXPECT_EQ(ReadBytes(kFormatBmp, Bytes(file.begin(), file.begin() + 53)), E_FAIL);
-  Bytes palette = BmpHeaders(BmpSpec{1, 1, 8, 0, 0, 54 + 1024});
+  Bytes palette = BmpHeaders(BmpLayout{1, 1, 8, 0, 0, 54 + 1024});
   palette.resize(54 + 1000, 0);
   EXPECT_EQ(ReadBytes(kFormatBmp, palette), E_FAIL);
-  Bytes shortPixels = BmpHeaders(BmpSpec{9, 1, 8, 0, 1, 58});
+  Bytes shortPixels = BmpHeaders(BmpLayout{9, 1, 8, 0, 1, 58});
   Append(&shortPixels, {1, 2, 3, 0, 0, 0});
   EXPECT_EQ(ReadBytes(kFormatBmp, shortPixels), E_FAIL);
 }
@@ -206,7 +206,7 @@ TEST_F(BmpCodec, RefusesBadSignatureShortHeaderAndShortColourTable) {
 TEST_F(BmpCodec, RefusesHugeClaimedSizeBeforeReadingPixels) {
   for (const auto &[w, h] : {std::pair{1000000, 1000}, std::pair{6001, 6000},
                              std::pair{0x7FFFFFFF, 0x7FFFFFFF}}) {
-    Bytes file = BmpHeaders(BmpSpec{w, h, 24, 0, 0, 54});
+    Bytes file = BmpHeaders(BmpLayout{w, h, 24, 0, 0, 54});
     file.resize(70, 0);
     EXPECT_EQ(ReadBytes(kFormatBmp, file), E_FAIL);
     EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
@@ -215,7 +215,7 @@ TEST_F(BmpCodec, RefusesHugeClaimedSizeBeforeReadingPixels) {
 }
 
 TEST_F(BmpCodec, HugeColoursUsedIsReadOnlyAsFarAsTheData) {
-  Bytes file = BmpHeaders(BmpSpec{1, 1, 8, 0, 0xFFFFFFFF, 54});
+  Bytes file = BmpHeaders(BmpLayout{1, 1, 8, 0, 0xFFFFFFFF, 54});
   file.resize(200, 0);
   EXPECT_EQ(ReadBytes(kFormatBmp, file), E_FAIL);
 }

@@ -110,7 +110,7 @@ class IoTest : public ::testing::Test {
 };
 
 // Little-endian BMP headers for hand-made test files.
-struct BmpSpec {
+struct BmpLayout {
   int32_t width = 1;
   int32_t height = 1;
   uint16_t bits = 24;
@@ -123,21 +123,21 @@ inline void PutLe(Bytes *out, uint32_t value, int size) {
   for (int i = 0; i < size; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
-inline Bytes BmpHeaders(const BmpSpec &spec) {
+inline Bytes BmpHeaders(const BmpLayout &layout) {
   Bytes out = {'B', 'M'};
   PutLe(&out, 0, 4);
   PutLe(&out, 0, 4);
-  PutLe(&out, spec.pixelOffset, 4);
+  PutLe(&out, layout.pixelOffset, 4);
   PutLe(&out, 40, 4);
-  PutLe(&out, static_cast<uint32_t>(spec.width), 4);
-  PutLe(&out, static_cast<uint32_t>(spec.height), 4);
+  PutLe(&out, static_cast<uint32_t>(layout.width), 4);
+  PutLe(&out, static_cast<uint32_t>(layout.height), 4);
   PutLe(&out, 1, 2);
-  PutLe(&out, spec.bits, 2);
-  PutLe(&out, spec.compression, 4);
+  PutLe(&out, layout.bits, 2);
+  PutLe(&out, layout.compression, 4);
   PutLe(&out, 0, 4);
   PutLe(&out, 2952, 4);
   PutLe(&out, 2952, 4);
-  PutLe(&out, spec.coloursUsed, 4);
+  PutLe(&out, layout.coloursUsed, 4);
   PutLe(&out, 0, 4);
   return out;
 }
