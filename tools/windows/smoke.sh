@@ -5,7 +5,9 @@
 #   - the script host: cscript runs VBScript and JScript, WScript.Quit codes,
 #   - widl turns an IDL with a dual interface and a coclass into a type library
 #     (importing stdole2.tlb), windres embeds it as TYPELIB 1 in a DLL, and
-#     oleaut32 loads it back from the DLL.
+#     oleaut32 loads it back from the DLL,
+#   - a minimal in-process server with that type library registers with
+#     regsvr32 and is created and called by name from VBScript and JScript.
 # Needs tools/windows/setup-deps.sh to have run. Uses a fresh throw-away
 # WINEPREFIX under build/windows/ and removes it afterwards
 # (MORPHEL_KEEP_PREFIX=1 keeps it). Ends with "N passed, N failed".
@@ -204,6 +206,48 @@ typelib_smoke() { # ARCH
   fi
 }
 
+# An in-process server registered with regsvr32 and driven by name from
+# both script languages, through the type information of its dual interface.
+com_probe() { # ARCH
+  local arch=$1 t dll out regsvr host expected
+  t=$(triplet "$arch")
+  dll="com_probe_$arch.dll"
+  printf 'EXPORTS\n  DllGetClassObject PRIVATE\n  DllCanUnloadNow PRIVATE\n  DllRegisterServer PRIVATE\n  DllUnregisterServer PRIVATE\n' \
+    >"$WORK/com_probe.def"
+  "$(cc_for "$arch")" -std=c11 -Wall -Wextra -Werror -shared -o "$WORK/$dll" -I"$WORK" \
+    "$ROOT/tests/windows/com_probe.c" "$WORK/com_probe.def" "$WORK/probe_${arch}_res.o" \
+    -static -static-libgcc -Wl,--kill-at,--enable-stdcall-fixup \
+    -loleaut32 -lole32 -luuid -ladvapi32
+  check_imports "$arch" "$WORK/$dll"
+  can_run "$arch" || return 0
+  if [ "$arch" = x86_64 ]; then regsvr='C:\windows\system32\regsvr32.exe'; host='C:\windows\system32\cscript.exe'
+  else regsvr='C:\windows\syswow64\regsvr32.exe'; host='C:\windows\syswow64\cscript.exe'; fi
+  if (cd "$WORK" && run_wine "$arch" "$regsvr" /s "$dll") >/dev/null 2>&1; then
+    pass "$arch regsvr32 $dll"
+  else
+    fail "$arch regsvr32 $dll"; return 0
+  fi
+  cp "$ROOT/tests/windows/com_probe.vbs" "$ROOT/tests/windows/com_probe.js" "$WORK/"
+  expected='add=42
+name=abc
+echo=missing 3.5 Integer
+case=2
+err=5 desc=[Invalid procedure call or argument]
+nomember=1B6
+typemismatch=D
+argcount=1C2
+DONE'
+  out=$(cd "$WORK" && run_wine "$arch" "$host" //nologo com_probe.vbs 2>/dev/null | tr -d '\r') || true
+  if [ "$out" = "$expected" ]; then pass "$arch VBScript CreateObject and late-bound calls"
+  else fail "$arch VBScript probe printed:"$'\n'"$out"; fi
+  expected='add=42 name=js echo=missing
+caught 80070057
+DONE'
+  out=$(cd "$WORK" && run_wine "$arch" "$host" //nologo com_probe.js 2>/dev/null | tr -d '\r') || true
+  if [ "$out" = "$expected" ]; then pass "$arch JScript ActiveXObject and late-bound calls"
+  else fail "$arch JScript probe printed:"$'\n'"$out"; fi
+}
+
 main() {
   rm -rf "$WORK"
   mkdir -p "$WORK"
@@ -214,6 +258,7 @@ main() {
     gd_smoke "$arch"
     can_run "$arch" && cscript_checks "$arch"
     typelib_smoke "$arch"
+    com_probe "$arch"
   done
   wineserver -k 2>/dev/null || true
   [ "${MORPHEL_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"
