@@ -62,6 +62,17 @@ TEST(Variant, ClearDestroysHeldArray) {
   EXPECT_EQ(VariantClear(&v), S_OK);  // LeakSanitizer checks the strings went too
 }
 
+TEST(Variant, ClearKeepsLockedArray) {
+  VARIANT v;
+  V_VT(&v) = VT_ARRAY | VT_UI1;
+  V_ARRAY(&v) = SafeArrayCreateVector(VT_UI1, 0, 2);
+  ASSERT_EQ(SafeArrayLock(V_ARRAY(&v)), S_OK);
+  EXPECT_EQ(VariantClear(&v), DISP_E_ARRAYISLOCKED);
+  EXPECT_EQ(V_VT(&v), VT_ARRAY | VT_UI1);
+  ASSERT_EQ(SafeArrayUnlock(V_ARRAY(&v)), S_OK);
+  EXPECT_EQ(VariantClear(&v), S_OK);
+}
+
 TEST(Variant, CopyDuplicatesOddLengthByteString) {
   VARIANT src, dest;
   V_VT(&src) = VT_BSTR;
