@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "morphel/automation.h"
@@ -212,6 +213,65 @@ TEST(CodePage1252, SizingAndShortBuffer) {
   SetLastError(0);
   EXPECT_EQ(WideToMultiByte(1252, false, WC_ERR_INVALID_CHARS, u"a", 1, out, 3, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
+}
+
+}  // namespace
+
+namespace {
+
+// Valid UTF-16 made of code points from every encoding length, surrogate pairs included.
+std::u16string RandomText(std::mt19937 &random, size_t length) {
+  std::u16string text;
+  std::uniform_int_distribution<int> kind(0, 3);
+  for (size_t i = 0; i < length; ++i) {
+    switch (kind(random)) {
+      case 0:
+        text += static_cast<char16_t>(std::uniform_int_distribution<int>(1, 0x7F)(random));
+        break;
+      case 1:
+        text += static_cast<char16_t>(std::uniform_int_distribution<int>(0x80, 0x7FF)(random));
+        break;
+      case 2: {
+        int unit = std::uniform_int_distribution<int>(0x800, 0xFFFD - 0x800)(random);
+        if (unit >= 0xD800) unit += 0x800;  // skip the surrogate range
+        text += static_cast<char16_t>(unit);
+        break;
+      }
+      default: {
+        long point = std::uniform_int_distribution<long>(0x10000, 0x10FFFF)(random);
+        text += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+        text += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
+        break;
+      }
+    }
+  }
+  return text;
+}
+
+TEST(CodePage, RandomValidTextRoundTripsThroughUtf8) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 300; ++round) {
+    std::u16string text = RandomText(random, static_cast<size_t>(round % 40 + 1));
+    std::string narrow = ToUtf8(text, WC_ERR_INVALID_CHARS);
+    ASSERT_FALSE(narrow.empty());
+    EXPECT_EQ(FromUtf8(narrow, MB_ERR_INVALID_CHARS), text) << round;
+  }
+}
+
+TEST(CodePage, RandomBytesAlwaysDecodeToValidText) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    for (int i = 0; i < round % 24 + 1; ++i) bytes += static_cast<char>(byte(random));
+    std::u16string wide = FromUtf8(bytes);
+    ASSERT_FALSE(wide.empty());
+    // Whatever came out is well-formed UTF-16 and encodes without complaint.
+    std::string again = ToUtf8(wide, WC_ERR_INVALID_CHARS);
+    EXPECT_FALSE(again.empty()) << round;
+    // Every byte either survives or is replaced: never more characters than bytes.
+    EXPECT_LE(wide.size(), bytes.size()) << round;
+  }
 }
 
 }  // namespace
