@@ -15,8 +15,10 @@ namespace {
 
 // Largest half-axis for which the midpoint arithmetic stays inside 64 bits.
 constexpr long long kMaxExactHalfAxis = 1LL << 20;
-// Pixel visits below which the library's routine is used as it is.
-constexpr long long kLibraryWork = 1LL << 22;
+// Pixel visits below which the library's routine is used as it is. Small
+// enough that the routine's own arithmetic fits also where its "long" has
+// 32 bits (Windows).
+constexpr long long kLibraryWork = 1LL << 20;
 
 // Paints x1..x2 of row y, the part inside the image only.
 void PaintSpan(gdImagePtr im, long long y, long long x1, long long x2, int colour) {
