@@ -1,0 +1,57 @@
+' A fixed drawing, written in every format: the same calls as
+' same_drawing.cpp makes on the Linux library, so the files must match byte
+' for byte. Argument: the folder to write into (ending in a backslash).
+' Prints "DRAWING-OK" and quits with 0, or quits with 1 at the first failure.
+Option Explicit
+Dim o, folder, t, names
+folder = WScript.Arguments(0)
+names = Array("drawing.png", "drawing.jpg", "drawing.wbmp", "drawing.gif", "drawing.bmp")
+
+On Error Resume Next
+Set o = CreateObject("Morphel.Images")
+o.CreateImage 160, 120
+o.SetColor 30, 60, 90
+o.DrawFilledRectangle 0, 0, 159, 119
+o.SetColor 255, 255, 0
+o.SetLineThickness 2
+o.DrawLine 0, 0, 159, 119
+o.SetLineThickness 1
+o.SetColor 255, 0, 0
+o.DrawRectangle 5, 5, 60, 40
+o.DrawFilledEllipse 100, 30, 40, 30
+o.SetAlphaColor 0, 255, 0, 60
+o.DrawFilledArc 40, 80, 50, 50, 30, 300
+o.SetColor 0, 0, 255
+o.DrawArc 120, 90, 30, 30, 0, 180
+o.DrawEllipse 80, 60, 70, 20
+o.DrawFilledPolygon Array(10, 110, 40, 70, 70, 110), 6
+o.SetColor 255, 255, 255
+o.DrawPolygon Array(90, 100, 150, 110, 120, 70, 100, 80), 8
+o.SetFont 2
+o.DrawText 8, 8, "Morphel"
+o.SetFont 3
+o.DrawTextAngle 150, 115, 45, "angle"
+o.SetPixel 1, 1
+o.SetColor 200, 100, 50
+o.Fill 150, 2
+o.SetJpegQuality 75
+For t = 0 To 4
+  o.SetImageType t
+  o.WriteToFile folder & names(t)
+Next
+o.SetImage 1
+o.CreateImagePalette 50, 40
+o.SetColor 10, 200, 10
+o.DrawFilledRectangle 5, 5, 44, 34
+o.SetColor 255, 255, 255
+o.DrawLine 0, 39, 49, 0
+o.SetImageType 0
+o.WriteToFile folder & "palette.png"
+o.SetImageType 3
+o.WriteToFile folder & "palette.gif"
+If Err.Number <> 0 Then
+  WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
+  WScript.Quit 1
+End If
+WScript.Echo "DRAWING-OK"
+WScript.Quit 0

@@ -1,0 +1,269 @@
+#!/usr/bin/env bash
+# Builds morphel.dll for 64-bit and 32-bit Windows and proves it under Wine:
+#   - registration with regsvr32 and removal with regsvr32 /u, the registry
+#     read back with reg query,
+#   - the in-process server test program (entry points, unload rule, class
+#     factory, aggregation, interfaces, dispatch),
+#   - the VBScript and JScript suites through the script host, by ProgID,
+#   - a fixed drawing written by a script under Wine and by the Linux library:
+#     the files must be the same bytes,
+# for the 64-bit DLL with Wine's 64-bit programs and, when 32-bit Wine is
+# installed, for the 32-bit DLL with its 32-bit programs.
+#
+# Build folders: build/win64, build/win32 (configured when missing, else
+# reused), build/windows/linux (the Linux library for the comparison, unless
+# MORPHEL_LINUX_LIB names a libmorphel.so). Every run starts a fresh Wine
+# prefix build/windows/prefix-<process id> and removes older ones.
+# Ends with "N passed, N failed"; the exit code is non-zero on any failure.
+set -euo pipefail
+export LC_ALL=C
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+OUT=$ROOT/build/windows
+WORK=$OUT/test
+export WINEDEBUG=-all
+unset DISPLAY WAYLAND_DISPLAY
+
+START=$SECONDS
+PASSED=0
+FAILED=0
+log() { printf '[windows %4ds] %s\n' "$((SECONDS - START))" "$*"; }
+pass() { PASSED=$((PASSED + 1)); log "PASS $*"; }
+fail() { FAILED=$((FAILED + 1)); log "FAIL $*"; }
+die() { printf '[windows] ERROR: %s\n' "$*" >&2; exit 1; }
+
+WINE64=/usr/lib/wine/wine64
+[ -x "$WINE64" ] || WINE64=$(command -v wine64 || true)
+[ -x "$WINE64" ] || die "wine64 not found (run tools/windows/setup-deps.sh)"
+HAVE_WINE32=0
+[ -x /usr/lib/wine/wine ] && HAVE_WINE32=1
+
+guid() { sed -n "s/^#define $1 \"\(.*\)\"/{\1}/p" "$ROOT/include/morphel/morphel.h"; }
+CLSID=$(guid MORPHEL_CLSID_IMAGES_TEXT)
+IID=$(guid MORPHEL_IID_IIMAGES_TEXT)
+LIBID=$(guid MORPHEL_LIBID_TEXT)
+[ -n "$CLSID" ] && [ -n "$IID" ] && [ -n "$LIBID" ] || die "identifiers not found in morphel.h"
+
+# ---- builds ---------------------------------------------------------------------
+
+timed() { # WHAT LOGFILE COMMAND...: runs quietly, shows the log on failure
+  local what=$1 logfile=$2 t0=$SECONDS
+  shift 2
+  if "$@" >"$logfile" 2>&1; then
+    log "$what: $((SECONDS - t0))s"
+  else
+    tail -n 40 "$logfile" >&2
+    die "$what failed (log: $logfile)"
+  fi
+}
+
+build_dll() { # ARCH DIR
+  local toolchain=$ROOT/cmake/toolchain-mingw-$1.cmake dir=$ROOT/$2
+  if [ ! -f "$dir/build.ninja" ]; then
+    timed "configure $2" "$WORK/configure-$1.log" cmake -G Ninja -S "$ROOT" -B "$dir" \
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+  fi
+  timed "build $2" "$WORK/build-$1.log" cmake --build "$dir"
+}
+
+# The Linux library that the drawings are compared with.
+linux_library() {
+  if [ -n "${MORPHEL_LINUX_LIB:-}" ]; then
+    LINUX_LIB_DIR=$(dirname "$MORPHEL_LINUX_LIB")
+    return
+  fi
+  LINUX_LIB_DIR=$OUT/linux
+  if [ ! -f "$LINUX_LIB_DIR/build.ninja" ]; then
+    timed "configure the Linux library" "$WORK/configure-linux.log" cmake -G Ninja -S "$ROOT" \
+      -B "$LINUX_LIB_DIR" -DCMAKE_BUILD_TYPE=Release -DMORPHEL_BUILD_TESTS=OFF \
+      -DMORPHEL_BUILD_BENCH=OFF
+  fi
+  timed "build the Linux library" "$WORK/build-linux.log" cmake --build "$LINUX_LIB_DIR" \
+    --target morphel
+}
+
+build_same_drawing() {
+  timed "build same_drawing" "$WORK/build-same-drawing.log" \
+    c++ -std=c++20 -Wall -Wextra -Werror -O1 -I"$ROOT/include" \
+    "$ROOT/tests/windows/same_drawing.cpp" -o "$WORK/same_drawing" \
+    -L"$LINUX_LIB_DIR" -lmorphel -Wl,-rpath,"$LINUX_LIB_DIR"
+  rm -rf "$WORK/linux-drawing"
+  mkdir -p "$WORK/linux-drawing"
+  if "$WORK/same_drawing" "$WORK/linux-drawing" >"$WORK/same-drawing.log" 2>&1; then
+    pass "the Linux library drew the reference files"
+  else
+    fail "the Linux library's drawing: $(cat "$WORK/same-drawing.log")"
+  fi
+}
+
+# ---- Wine prefix -----------------------------------------------------------------
+
+new_prefix() {
+  local old t0=$SECONDS
+  for old in "$OUT"/prefix-*; do
+    [ -e "$old" ] && rm -rf "$old"
+  done
+  export WINEPREFIX=$OUT/prefix-$$
+  wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
+  wineserver -w
+  C_DRIVE=$WINEPREFIX/drive_c
+  log "fresh prefix $WINEPREFIX: $((SECONDS - t0))s"
+}
+
+# ---- one bitness -----------------------------------------------------------------
+
+# Runs a Windows program with the loader and system folder of BITS (64 or 32).
+win() { # BITS PROGRAM ARGS...
+  local bits=$1
+  shift
+  if [ "$bits" = 64 ]; then "$WINE64" "$@"; else wine "$@"; fi
+}
+system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
+
+# "key|name|value" lines from reg query /s of a key; the default value is
+# named "(Default)", a key without values gives "key||".
+registry_dump() { # BITS KEY
+  win "$1" "$(system_dir "$1")\\reg.exe" query "$2" /s 2>/dev/null | tr -d '\r' | awk '
+    /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); print key "||"; next }
+    /^    / { line = substr($0, 5); n = index(line, "    ");
+              name = substr(line, 1, n - 1); rest = substr(line, n + 4);
+              m = index(rest, "    "); print key "|" name "|" substr(rest, m + 4) }'
+}
+
+expect_entry() { # DUMP KEY NAME VALUE
+  if grep -qxF "$2|$3|$4" <<<"$1"; then
+    pass "registry $2 ${3:-(key)} = ${4:-(present)}"
+  else
+    fail "registry $2 ${3:-(key)}: expected '${4:-(present)}', found: $(grep -F "$2|$3|" <<<"$1" | head -n 1)"
+  fi
+}
+
+key_exists() { # BITS KEY
+  win "$1" "$(system_dir "$1")\\reg.exe" query "$2" >/dev/null 2>&1
+}
+
+check_registration() { # BITS DLLPATH
+  local bits=$1 dll=$2 dump c="HKCR\\CLSID\\$CLSID"
+  dump=$(registry_dump "$bits" 'HKCR\Morphel.Images.1'; registry_dump "$bits" 'HKCR\Morphel.Images'
+         registry_dump "$bits" "$c"; registry_dump "$bits" "HKCR\\TypeLib\\$LIBID"
+         registry_dump "$bits" "HKCR\\Interface\\$IID")
+  expect_entry "$dump" 'HKCR\Morphel.Images.1' '(Default)' 'Images Class'
+  expect_entry "$dump" 'HKCR\Morphel.Images.1\CLSID' '(Default)' "$CLSID"
+  expect_entry "$dump" 'HKCR\Morphel.Images' '(Default)' 'Images Class'
+  expect_entry "$dump" 'HKCR\Morphel.Images\CLSID' '(Default)' "$CLSID"
+  expect_entry "$dump" 'HKCR\Morphel.Images\CurVer' '(Default)' 'Morphel.Images.1'
+  expect_entry "$dump" "$c" '(Default)' 'Images Class'
+  expect_entry "$dump" "$c\\ProgID" '(Default)' 'Morphel.Images.1'
+  expect_entry "$dump" "$c\\VersionIndependentProgID" '(Default)' 'Morphel.Images'
+  expect_entry "$dump" "$c\\Programmable" '' ''
+  expect_entry "$dump" "$c\\InprocServer32" '(Default)' "$dll"
+  expect_entry "$dump" "$c\\InprocServer32" 'ThreadingModel' 'Apartment'
+  expect_entry "$dump" "$c\\TypeLib" '(Default)' "$LIBID"
+  expect_entry "$dump" "HKCR\\TypeLib\\$LIBID\\1.0" '(Default)' 'Morphel 1.0 Type Library'
+  expect_entry "$dump" "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win$bits" '(Default)' "$dll"
+  expect_entry "$dump" "HKCR\\Interface\\$IID" '(Default)' 'IImages'
+  expect_entry "$dump" "HKCR\\Interface\\$IID\\TypeLib" '(Default)' "$LIBID"
+}
+
+check_unregistration() { # BITS
+  local key
+  for key in 'HKCR\Morphel.Images' 'HKCR\Morphel.Images.1' "HKCR\\CLSID\\$CLSID" \
+             "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win$1"; do
+    if key_exists "$1" "$key"; then fail "$key still there after regsvr32 /u"
+    else pass "$key gone after regsvr32 /u"; fi
+  done
+  if key_exists "$1" 'HKCR\CLSID'; then pass "HKCR\\CLSID kept after regsvr32 /u"
+  else fail "HKCR\\CLSID gone after regsvr32 /u"; fi
+}
+
+regsvr32() { # BITS LABEL ARGS...
+  local bits=$1 label=$2 rc=0
+  shift 2
+  win "$bits" "$(system_dir "$bits")\\regsvr32.exe" "$@" >/dev/null 2>&1 || rc=$?
+  if [ "$rc" = 0 ]; then pass "$bits-bit $label: exit code 0"
+  else fail "$bits-bit $label: exit code $rc"; fi
+}
+
+# A suite prints its marker and quits with 0; the script host says nothing
+# and exits with 0 on a script error, so both are required.
+run_script() { # BITS MARKER SCRIPT ARGS...
+  local bits=$1 marker=$2 script=$3 out rc=0 t0=$SECONDS
+  shift 3
+  sed 's/$/\r/' "$ROOT/tests/windows/$script" >"$C_DRIVE/morphel-tests/$script"
+  out=$(cd "$C_DRIVE" && win "$bits" "$(system_dir "$bits")\\cscript.exe" //nologo \
+        "C:\\morphel-tests\\$script" "$@" 2>/dev/null | tr -d '\r') || rc=$?
+  local line
+  line=$(grep -E "^$marker" <<<"$out" | tail -n 1 || true)
+  if [ "$rc" = 0 ] && [ -n "$line" ]; then
+    pass "$bits-bit $script: $line, exit code 0 ($((SECONDS - t0))s)"
+  else
+    fail "$bits-bit $script: exit code $rc, output:"$'\n'"${out:-(nothing: a script error?)}"
+  fi
+}
+
+run_server_test() { # BITS EXE DLLPATH
+  local out rc=0
+  cp "$2" "$C_DRIVE/morphel-tests/"
+  out=$(cd "$C_DRIVE" && win "$1" "C:\\morphel-tests\\$(basename "$2")" "$3" 2>&1 | tr -d '\r') || rc=$?
+  local summary
+  summary=$(tail -n 1 <<<"$out")
+  if [ "$rc" = 0 ] && [[ "$summary" =~ ^[0-9]+\ passed,\ 0\ failed$ ]]; then
+    pass "$1-bit server test: $summary"
+  else
+    fail "$1-bit server test: exit code $rc"$'\n'"$(grep -v '^ok ' <<<"$out")"
+  fi
+}
+
+compare_drawing() { # BITS
+  local bits=$1 dir="drawing$1" file same=0 differ=()
+  mkdir -p "$C_DRIVE/$dir"
+  run_script "$bits" DRAWING-OK drawing.vbs "C:\\$dir\\"
+  for file in "$WORK"/linux-drawing/*; do
+    if cmp -s "$file" "$C_DRIVE/$dir/$(basename "$file")"; then same=$((same + 1))
+    else differ+=("$(basename "$file")"); fi
+  done
+  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 7 ]; then
+    pass "$bits-bit drawing: all $same files the same bytes as the Linux library's"
+  else
+    fail "$bits-bit drawing: $same files the same, different: ${differ[*]:-none}"
+  fi
+}
+
+test_bitness() { # BITS BUILDDIR
+  local bits=$1 build=$ROOT/$2 folder dll t0=$SECONDS
+  folder="morphel$bits"
+  dll="C:\\$folder\\morphel.dll"
+  mkdir -p "$C_DRIVE/$folder" "$C_DRIVE/morphel-tests"
+  cp "$build/morphel.dll" "$C_DRIVE/$folder/"
+  regsvr32 "$bits" "regsvr32 /s" /s "$dll"
+  check_registration "$bits" "$dll"
+  run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll"
+  run_script "$bits" SUITE-OK suite.vbs "C:\\morphel-tests\\"
+  run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
+  compare_drawing "$bits"
+  regsvr32 "$bits" "regsvr32 /u /s" /u /s "$dll"
+  check_unregistration "$bits"
+  log "$bits-bit tests: $((SECONDS - t0))s"
+}
+
+main() {
+  mkdir -p "$WORK"
+  timed "setup-deps" "$WORK/setup-deps.log" bash "$ROOT/tools/windows/setup-deps.sh"
+  build_dll x86_64 build/win64
+  build_dll i686 build/win32
+  linux_library
+  build_same_drawing
+  new_prefix
+  test_bitness 64 build/win64
+  if [ "$HAVE_WINE32" = 1 ]; then
+    test_bitness 32 build/win32
+  else
+    log "32-bit Wine not installed: the 32-bit DLL is built but not run"
+  fi
+  wineserver -k 2>/dev/null || true
+  log "done in $((SECONDS - START))s"
+  echo "$PASSED passed, $FAILED failed"
+  [ "$FAILED" -eq 0 ]
+}
+
+main "$@"
