@@ -36,11 +36,9 @@ add_custom_command(OUTPUT ${MORPHEL_IDL}
 set(MORPHEL_IDL_INCLUDE "${PROJECT_SOURCE_DIR}/build/windows/idl" CACHE PATH "system IDL files")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(_wine_arch x86_64-windows)
-  set(_widl_target -m64)
   set(_widl_win --win64)
 else()
   set(_wine_arch i386-windows)
-  set(_widl_target -m32)
   set(_widl_win --win32)
 endif()
 find_path(MORPHEL_STDOLE_DIR stdole2.tlb NO_CMAKE_FIND_ROOT_PATH
@@ -69,6 +67,11 @@ target_compile_definitions(morphel PRIVATE NONDLL BGDWIN32 UNICODE _UNICODE
 target_link_libraries(morphel PRIVATE ${MORPHEL_GD_LIBRARIES} ole32 oleaut32 advapi32 uuid
                                       user32 kernel32)
 target_link_options(morphel PRIVATE -Wl,--kill-at)
+# 32-bit: the entry points are __stdcall (DllGetClassObject@12 ...); the
+# module-definition file names them undecorated, which the linker matches.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(morphel PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/windows/CMakeLists.txt)
   enable_testing()
