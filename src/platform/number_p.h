@@ -40,6 +40,11 @@ BSTR IntegerText(Int128 value);
 BSTR RealText(double value, int significantDigits);
 BSTR ScaledText(Int128 mantissa, int scale);
 
+// A date in the US form the platform writes for the default locale:
+// "M/D/YYYY h:mm:ss AM", without the time at midnight and without the date on
+// day 0. E_INVALIDARG when the date lies outside years 100..9999.
+HRESULT DateText(double date, BSTR *out);
+
 }  // namespace morphel::platform
 
 #endif  // MORPHEL_PLATFORM_NUMBER_P_H

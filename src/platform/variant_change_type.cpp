@@ -266,6 +266,9 @@ HRESULT ToText(VARIANT *result, const VARIANT *src, USHORT flags) {
     text = morphel::platform::RealText(V_R8(src), 15);
   } else if (vt == VT_CY) {
     text = morphel::platform::ScaledText(V_CY(src).int64, 4);
+  } else if (vt == VT_DATE) {
+    HRESULT hr = morphel::platform::DateText(V_DATE(src), &text);
+    if (FAILED(hr)) return hr;
   } else if (vt == VT_DECIMAL) {
     Number number;
     HRESULT hr = DecimalNumber(V_DECIMAL(src), &number);

@@ -218,6 +218,33 @@ TEST(VariantChangeType, NumbersToText) {
   EXPECT_EQ(ToText(cy), u"-0.0005");
 }
 
+VARIANT Date(double value) {
+  VARIANT v;
+  V_VT(&v) = VT_DATE;
+  V_DATE(&v) = value;
+  return v;
+}
+
+TEST(VariantChangeType, DatesToUsText) {
+  EXPECT_EQ(ToText(Date(36526.0)), u"1/1/2000");
+  EXPECT_EQ(ToText(Date(36526.5)), u"1/1/2000 12:00:00 PM");
+  EXPECT_EQ(ToText(Date(36526.75)), u"1/1/2000 6:00:00 PM");
+  EXPECT_EQ(ToText(Date(0.0)), u"12:00:00 AM");
+  EXPECT_EQ(ToText(Date(0.25)), u"6:00:00 AM");
+  EXPECT_EQ(ToText(Date(1.0)), u"12/31/1899");
+  EXPECT_EQ(ToText(Date(-1.5)), u"12/29/1899 12:00:00 PM");
+  EXPECT_EQ(ToText(Date(60.0)), u"2/28/1900");
+  EXPECT_EQ(ToText(Date(2958465.0)), u"12/31/9999");
+  EXPECT_EQ(ToText(Date(-657434.0)), u"1/1/100");
+  EXPECT_EQ(ToText(Date(45000.0 + 1.0 / 86400.0)), u"3/15/2023 12:00:01 AM");
+  VARIANT out;
+  VariantInit(&out);
+  VARIANT far = Date(3e6);
+  EXPECT_EQ(VariantChangeType(&out, &far, 0, VT_BSTR), E_INVALIDARG);
+  EXPECT_EQ(ToI4(Date(2.5)), 2);
+  EXPECT_EQ(Convert(R8(3e6), VT_DATE, &out), DISP_E_OVERFLOW);
+}
+
 TEST(VariantChangeType, EmptyIsZero) {
   VARIANT empty;
   V_VT(&empty) = VT_EMPTY;
