@@ -265,9 +265,93 @@ void CheckDispatch(IImages *images) {
   VariantClear(&result);
 }
 
+void CheckStrings(HMODULE module) {
+  const char *expected[] = {"Morphel",  "NO IMAGE!",  "NO COLOR!", "NO FONT!",
+                            "NO MEMORY!", "NO FILE!", "NO MEMORY!"};
+  int same = 0;
+  for (UINT id = 100; id <= 106; ++id) {
+    char text[512] = {};
+    if (LoadStringA(module, id, text, sizeof text) > 0 && std::string(text) == expected[id - 100]) {
+      ++same;
+    }
+  }
+  Check(same == 7, "string table 100 to 106", same);
+}
+
+void CheckVersion(const wchar_t *path) {
+  DWORD unused = 0;
+  DWORD size = GetFileVersionInfoSizeW(path, &unused);
+  std::string block(size, '\0');
+  Check(size > 0 && GetFileVersionInfoW(path, 0, size, block.data()), "version resource");
+  if (size == 0) return;
+  VS_FIXEDFILEINFO *fixed = nullptr;
+  UINT length = 0;
+  VerQueryValueW(block.data(), L"\\", reinterpret_cast<void **>(&fixed), &length);
+  Check(fixed != nullptr && fixed->dwFileVersionMS == 0x00040009 &&
+            fixed->dwFileVersionLS == 0x00000001,
+        "file version 4.9.0.1");
+  Check(fixed != nullptr && fixed->dwProductVersionMS == 0x00040009 &&
+            fixed->dwProductVersionLS == 0x00000001,
+        "product version 4.9.0.1");
+  void *value = nullptr;
+  Check(VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\OLESelfRegister", &value,
+                       &length) != 0,
+        "OLESelfRegister entry");
+}
+
+// The embedded type library: the library, the class, and every operation
+// under its dispatch identifier with the help string "method <name>".
+void CheckTypeLibrary(const wchar_t *path) {
+  ITypeLib *library = nullptr;
+  CheckStatus(LoadTypeLib(path, &library), S_OK, "type library in the module");
+  if (library == nullptr) return;
+  TLIBATTR *attributes = nullptr;
+  library->GetLibAttr(&attributes);
+  Check(attributes != nullptr && attributes->guid == LIBID_MORPHELLib &&
+            attributes->wMajorVerNum == 1 && attributes->wMinorVerNum == 0,
+        "library identifier and version 1.0");
+  if (attributes != nullptr) library->ReleaseTLibAttr(attributes);
+  BSTR name = nullptr, help = nullptr;
+  library->GetDocumentation(-1, &name, &help, nullptr, nullptr);
+  Check(Narrow(name) == "MORPHELLib" && Narrow(help) == "Morphel 1.0 Type Library",
+        "library name and help string");
+  SysFreeString(name);
+  SysFreeString(help);
+  ITypeInfo *info = nullptr;
+  library->GetTypeInfoOfGuid(CLSID_Images, &info);
+  if (info != nullptr) {
+    info->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr);
+    Check(Narrow(name) == "Images" && Narrow(help) == "Images Class", "class Images");
+    SysFreeString(name);
+    SysFreeString(help);
+    info->Release();
+    info = nullptr;
+  }
+  library->GetTypeInfoOfGuid(IID_IImages, &info);
+  Check(info != nullptr, "interface IImages");
+  if (info != nullptr) {
+    int described = 0;
+    for (MEMBERID id = 1; id <= 75; ++id) {
+      if (SUCCEEDED(info->GetDocumentation(id, &name, &help, nullptr, nullptr)) &&
+          Narrow(help) == "method " + Narrow(name)) {
+        ++described;
+      }
+      SysFreeString(name);
+      SysFreeString(help);
+      name = help = nullptr;
+    }
+    Check(described == 75, "operations 1 to 75 with their help strings", described);
+    info->Release();
+  }
+  library->Release();
+}
+
 int Run(const wchar_t *path) {
   Module module;
   if (!LoadModule(path, &module)) return 1;
+  CheckStrings(module.handle);
+  CheckVersion(path);
+  CheckTypeLibrary(path);
   CheckClassObject(module);
   IClassFactory *factory = nullptr;
   module.getClassObject(CLSID_Images, IID_IClassFactory, reinterpret_cast<void **>(&factory));
