@@ -95,6 +95,16 @@ void StoreInteger(VARIANT *v, VARTYPE vt, Int128 value) {
   std::memcpy(&V_UI8(v), &bits, static_cast<size_t>(IntegerWidth(vt)));
 }
 
+// Characters of a string up to its first NUL, which ends the text the
+// platform's parsers read.
+UINT TextLength(BSTR text) {
+  UINT length = SysStringLen(text);
+  for (UINT i = 0; i < length; ++i) {
+    if (text[i] == 0) return i;
+  }
+  return length;
+}
+
 HRESULT DecimalNumber(const DECIMAL &d, Number *out) {
   if (d.scale > kDecimalMaxScale || (d.sign & ~kDecimalNegative) != 0) return E_INVALIDARG;
   Int128 magnitude = (static_cast<Int128>(d.Hi32) << 64) | d.Lo64;
@@ -132,7 +142,7 @@ HRESULT SourceNumber(const VARIANT *src, Number *out) {
       return DecimalNumber(V_DECIMAL(src), out);
     case VT_BSTR: {
       BSTR text = V_BSTR(src);
-      return morphel::platform::ParseNumber(text, SysStringLen(text), out) ? S_OK : DISP_E_TYPEMISMATCH;
+      return morphel::platform::ParseNumber(text, TextLength(text), out) ? S_OK : DISP_E_TYPEMISMATCH;
     }
     default:
       return DISP_E_TYPEMISMATCH;
@@ -192,7 +202,7 @@ bool EqualsIgnoringCase(const OLECHAR *text, UINT length, const char *word) {
 // "True" or "False" in any case, with blanks around; -1 when neither.
 int BooleanWord(BSTR text) {
   UINT begin = 0;
-  UINT end = SysStringLen(text);
+  UINT end = TextLength(text);
   while (begin < end && (text[begin] == u' ' || text[begin] == u'\t')) ++begin;
   while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t')) --end;
   if (EqualsIgnoringCase(text + begin, end - begin, "true")) return 1;

@@ -165,6 +165,12 @@ TEST(VariantChangeType, TextToNumbers) {
   VARIANT null;
   V_VT(&null) = VT_NULL;
   ToI4(null, DISP_E_TYPEMISMATCH);
+  VARIANT nullText = Text(nullptr);
+  ToI4(nullText, DISP_E_TYPEMISMATCH);
+  const char16_t withNul[] = {u'6', 0, u'x'};
+  BSTR stopped = SysAllocStringLen(withNul, 3);
+  EXPECT_EQ(ToI4(Text(stopped)), 6);  // the text ends at its first NUL
+  SysFreeString(stopped);
 
   TestBstr real(u"0.1");
   VARIANT out;
