@@ -300,3 +300,33 @@ TEST(SafeArray, CopyOfVariantArrayIsIndependent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SafeArray, HostBuiltArrayOnTheStackIsReadAndCopiedButNotFreed) {
+  LONG values[3] = {7, 8, 9};
+  SAFEARRAY host = {};
+  host.cDims = 1;
+  host.fFeatures = FADF_AUTO | FADF_STATIC;
+  host.cbElements = sizeof(LONG);
+  host.pvData = values;
+  host.rgsabound[0].cElements = 3;
+  host.rgsabound[0].lLbound = 1;
+  LONG index = 3;
+  LONG value = 0;
+  ASSERT_EQ(SafeArrayGetElement(&host, &index, &value), S_OK);
+  EXPECT_EQ(value, 9);
+  VARTYPE vt;
+  EXPECT_EQ(SafeArrayGetVartype(&host, &vt), E_INVALIDARG);  // nothing says what it holds
+  SAFEARRAY *copy = nullptr;
+  ASSERT_EQ(morphel::platform::SafeArrayCopy(&host, &copy), S_OK);
+  EXPECT_EQ(copy->fFeatures, 0);
+  EXPECT_NE(copy->pvData, static_cast<void *>(values));
+  ASSERT_EQ(SafeArrayGetElement(copy, &index, &value), S_OK);
+  EXPECT_EQ(value, 9);
+  EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
+  EXPECT_EQ(SafeArrayDestroy(&host), S_OK);  // its storage is the host's
+  EXPECT_EQ(values[0], 7);
+}
+
+}  // namespace

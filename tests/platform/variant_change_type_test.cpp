@@ -332,6 +332,17 @@ TEST(VariantChangeType, InPlaceConversionFreesTheSource) {
   VariantClear(&v);
 }
 
+TEST(VariantChangeType, InPlaceConversionOfAReference) {
+  double number = 7.5;
+  VARIANT v;
+  V_VT(&v) = VT_R8 | VT_BYREF;
+  V_UNION(&v, pdblVal) = &number;
+  ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_I2), S_OK);
+  EXPECT_EQ(V_VT(&v), VT_I2);
+  EXPECT_EQ(V_I2(&v), 8);
+  EXPECT_EQ(number, 7.5);
+}
+
 TEST(VariantChangeType, BadTypesAndUnsupportedPairs) {
   VARIANT out;
   VariantInit(&out);

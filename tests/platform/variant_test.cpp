@@ -160,6 +160,23 @@ TEST(Variant, CopyIndFollowsVariantReferenceOneLevelAndInPlace) {
   EXPECT_EQ(VariantCopyInd(&out, &outer), E_INVALIDARG);
 }
 
+TEST(Variant, CopyIndOfInterfaceReferenceAddsAReference) {
+  FakeObject object;
+  IDispatch *held = object.dispatch();
+  VARIANT ref, out;
+  V_VT(&ref) = VT_DISPATCH | VT_BYREF;
+  V_UNION(&ref, ppdispVal) = &held;
+  VariantInit(&out);
+  ASSERT_EQ(VariantCopyInd(&out, &ref), S_OK);
+  EXPECT_EQ(V_VT(&out), VT_DISPATCH);
+  EXPECT_EQ(V_DISPATCH(&out), held);
+  EXPECT_EQ(object.references(), 2u);
+  VariantClear(&out);
+  EXPECT_EQ(object.references(), 1u);
+  V_UNION(&ref, ppdispVal) = nullptr;
+  EXPECT_EQ(VariantCopyInd(&out, &ref), E_INVALIDARG);
+}
+
 TEST(Variant, CopyIndOfArrayReferenceCopiesTheArray) {
   SAFEARRAY *array = SafeArrayCreateVector(VT_UI1, 0, 3);
   VARIANT ref, out;
