@@ -52,7 +52,7 @@ APT_UPDATED=0
 apt_update() {
   if [ "$APT_UPDATED" -eq 0 ]; then
     log "apt-get update"
-    apt-get update -q >"$OUT/logs/apt-update.log" 2>&1 \
+    apt-get update -q -o DPkg::Lock::Timeout=300 >"$OUT/logs/apt-update.log" 2>&1 \
       || { cat "$OUT/logs/apt-update.log" >&2; die "apt-get update failed"; }
     APT_UPDATED=1
   fi
@@ -60,7 +60,7 @@ apt_update() {
 
 apt_install() {
   log "apt-get install $*"
-  apt-get install -y -q --no-install-recommends "$@" >>"$OUT/logs/apt-install.log" 2>&1 \
+  apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 "$@" >>"$OUT/logs/apt-install.log" 2>&1 \
     || { tail -n 30 "$OUT/logs/apt-install.log" >&2; return 1; }
 }
 

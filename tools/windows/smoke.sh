@@ -248,7 +248,10 @@ DONE'
   else fail "$arch JScript probe printed:"$'\n'"$out"; fi
 }
 
+stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
+
 main() {
+  trap stop_wine EXIT
   rm -rf "$WORK"
   mkdir -p "$WORK"
   [ "$HAVE_WINE32" = 1 ] || log "32-bit Wine not installed: i686 programs are built but not run"
@@ -260,7 +263,7 @@ main() {
     typelib_smoke "$arch"
     com_probe "$arch"
   done
-  wineserver -k 2>/dev/null || true
+  stop_wine
   [ "${MORPHEL_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"
   log "done in $((SECONDS - START))s"
   echo "windows-smoke: $PASSED passed, $FAILED failed"
