@@ -98,16 +98,22 @@ build_same_drawing() {
 
 # ---- Wine prefix -----------------------------------------------------------------
 
-new_prefix() {
-  local old t0=$SECONDS
+# wineboot runs in the background while the builds go on.
+start_prefix() {
+  local old
   for old in "$OUT"/prefix-*; do
     [ -e "$old" ] && rm -rf "$old"
   done
   export WINEPREFIX=$OUT/prefix-$$
-  wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
-  wineserver -w
   C_DRIVE=$WINEPREFIX/drive_c
-  log "fresh prefix $WINEPREFIX: $((SECONDS - t0))s"
+  PREFIX_START=$SECONDS
+  (wineboot -i && wineserver -w) >"$WORK/wineboot.log" 2>&1 &
+  WINEBOOT_PID=$!
+}
+
+wait_prefix() {
+  wait "$WINEBOOT_PID" || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
+  log "fresh prefix $WINEPREFIX ready $((SECONDS - PREFIX_START))s after its start"
 }
 
 # ---- one bitness -----------------------------------------------------------------
@@ -249,11 +255,12 @@ test_bitness() { # BITS BUILDDIR
 main() {
   mkdir -p "$WORK"
   timed "setup-deps" "$WORK/setup-deps.log" bash "$ROOT/tools/windows/setup-deps.sh"
+  start_prefix
   build_dll x86_64 build/win64
   build_dll i686 build/win32
   linux_library
   build_same_drawing
-  new_prefix
+  wait_prefix
   test_bitness 64 build/win64
   if [ "$HAVE_WINE32" = 1 ]; then
     test_bitness 32 build/win32
