@@ -59,9 +59,9 @@ class PolygonArray {
       Put(elementType, index, values[i]);
     }
     V_VT(&arg_) = static_cast<VARTYPE>(VT_ARRAY | elementType);
-    arg_.n1.n2.n3.parray = array_;
+    V_ARRAY(&arg_) = array_;
     V_VT(&ref_) = static_cast<VARTYPE>(VT_ARRAY | VT_BYREF | elementType);
-    ref_.n1.n2.n3.pparray = &array_;
+    V_ARRAYREF(&ref_) = &array_;
   }
   ~PolygonArray() { api.safeArrayDestroy(array_); }
   PolygonArray(const PolygonArray &) = delete;

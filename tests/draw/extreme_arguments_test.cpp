@@ -57,7 +57,7 @@ TEST_P(ExtremeArguments, PolygonsAndTextReturn) {
       VARIANT arg;
       VariantInit(&arg);
       V_VT(&arg) = VT_ARRAY | VT_I4;
-      arg.n1.n2.n3.parray = array;
+      V_ARRAY(&arg) = array;
       EXPECT_EQ(obj->DrawPolygon(&arg, 8), S_OK);
       EXPECT_EQ(obj->DrawFilledPolygon(&arg, 8), S_OK);
       SafeArrayDestroy(array);

@@ -24,7 +24,7 @@ class ArrayArg {
   explicit ArrayArg(SAFEARRAY *array, VARTYPE elementType) : array_(array) {
     VariantInit(&arg_);
     V_VT(&arg_) = static_cast<VARTYPE>(VT_ARRAY | elementType);
-    arg_.n1.n2.n3.parray = array_;
+    V_ARRAY(&arg_) = array_;
   }
   ~ArrayArg() { SafeArrayDestroy(array_); }
   ArrayArg(const ArrayArg &) = delete;
@@ -35,7 +35,7 @@ class ArrayArg {
   VARIANT *ByRef() {
     VariantInit(&ref_);
     V_VT(&ref_) = static_cast<VARTYPE>(V_VT(&arg_) | VT_BYREF);
-    ref_.n1.n2.n3.pparray = &array_;
+    V_ARRAYREF(&ref_) = &array_;
     return &ref_;
   }
   SAFEARRAY *array() const { return array_; }
@@ -217,7 +217,7 @@ TEST(Polygons, BadArraysAreRefused) {
   VARIANT nullArray;
   VariantInit(&nullArray);
   V_VT(&nullArray) = VT_ARRAY | VT_VARIANT;
-  nullArray.n1.n2.n3.parray = nullptr;
+  V_ARRAY(&nullArray) = nullptr;
   ExpectRefused([&] { return obj->DrawFilledPolygon(&nullArray, 6); });
   SAFEARRAYBOUND bounds[2] = {{3, 0}, {2, 0}};
   ArrayArg twoD(SafeArrayCreate(VT_I4, 2, bounds), VT_I4);
@@ -287,10 +287,10 @@ TEST(Polygons, NullReferenceIsRefused) {
   VARIANT ref;
   VariantInit(&ref);
   V_VT(&ref) = VT_ARRAY | VT_BYREF | VT_VARIANT;
-  ref.n1.n2.n3.pparray = nullptr;
+  V_ARRAYREF(&ref) = nullptr;
   ExpectRefused([&] { return obj->DrawPolygon(&ref, 4); });
   SAFEARRAY *none = nullptr;
-  ref.n1.n2.n3.pparray = &none;
+  V_ARRAYREF(&ref) = &none;
   ExpectRefused([&] { return obj->DrawFilledPolygon(&ref, 4); });
 }
 
