@@ -49,6 +49,34 @@ o.SetImageType 0
 o.WriteToFile folder & "palette.png"
 o.SetImageType 3
 o.WriteToFile folder & "palette.gif"
+o.SetColorByIndex 0
+o.SetTransparent 1
+o.WriteToFile folder & "palette-transparent.gif"
+
+o.SetImage 2
+o.CreateImage 64, 48
+o.SetColor 0, 0, 255
+o.DrawFilledRectangle 0, 0, 63, 47
+o.SetAlphaBlending 1
+o.SetAlphaColor 255, 0, 0, 64
+o.DrawFilledEllipse 32, 24, 40, 30
+o.SetAlphaBlending 0
+o.SetAlphaColor 0, 255, 0, 100
+o.DrawFilledRectangle 0, 0, 15, 15
+o.SetColor 255, 255, 255
+o.SetBorderColor
+o.DrawRectangle 40, 30, 60, 44
+o.SetColor 255, 255, 0
+o.FillToBorder 50, 37
+o.SetImageType 0
+o.WriteToFile folder & "blend.png"
+o.SetSaveAlpha 0
+o.WriteToFile folder & "blend-noalpha.png"
+o.SetSaveAlpha 1
+o.SetInterlace 1
+o.WriteToFile folder & "blend-interlaced.png"
+o.SetImageType 1
+o.WriteToFile folder & "blend-progressive.jpg"
 If Err.Number <> 0 Then
   WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
   WScript.Quit 1

@@ -109,6 +109,35 @@ void Draw(IImages *o, const std::string &folder) {
   o->DrawLine(0, 39, 49, 0);
   Write(o, 0, folder + "palette.png");
   Write(o, 3, folder + "palette.gif");
+  o->SetColorByIndex(0);
+  o->SetTransparent(1);
+  Write(o, 3, folder + "palette-transparent.gif");
+}
+
+// Blending, alpha, the border fill and the output switches.
+void DrawBlend(IImages *o, const std::string &folder) {
+  o->SetImage(2);
+  Expect(o->CreateImage(64, 48), "CreateImage");
+  o->SetColor(0, 0, 255);
+  o->DrawFilledRectangle(0, 0, 63, 47);
+  o->SetAlphaBlending(1);
+  o->SetAlphaColor(255, 0, 0, 64);
+  o->DrawFilledEllipse(32, 24, 40, 30);
+  o->SetAlphaBlending(0);
+  o->SetAlphaColor(0, 255, 0, 100);
+  o->DrawFilledRectangle(0, 0, 15, 15);
+  o->SetColor(255, 255, 255);
+  o->SetBorderColor();
+  o->DrawRectangle(40, 30, 60, 44);
+  o->SetColor(255, 255, 0);
+  o->FillToBorder(50, 37);
+  Write(o, 0, folder + "blend.png");
+  o->SetSaveAlpha(0);
+  Write(o, 0, folder + "blend-noalpha.png");
+  o->SetSaveAlpha(1);
+  o->SetInterlace(1);
+  Write(o, 0, folder + "blend-interlaced.png");
+  Write(o, 1, folder + "blend-progressive.jpg");
 }
 
 }  // namespace
@@ -130,6 +159,7 @@ int main(int argc, char **argv) {
   }
   factory->Release();
   Draw(images, folder);
+  DrawBlend(images, folder);
   images->Release();
   return failures == 0 ? 0 : 1;
 }

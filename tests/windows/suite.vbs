@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 133
+Const kChecks = 135
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -74,6 +74,11 @@ Eq o.GetTrueColor, 1, "true colour"
 o.SetImage "3"
 NoError Err.Number, "SetImage with a string"
 Eq o.GetImage, 3, "slot after SetImage"
+o.SetImage 2.5
+Eq o.GetImage, 2, "2.5 rounds to the even 2"
+o.SetImage 3.5
+Eq o.GetImage, 4, "3.5 rounds to the even 4"
+o.SetImage 3
 o.CreateImagePalette 30, 20.4
 NoError Err.Number, "CreateImagePalette with a fraction"
 Eq o.GetHeight, 20, "fraction rounded"

@@ -66,6 +66,25 @@ build_dll() { # ARCH DIR
   timed "build $2" "$WORK/build-$1.log" cmake --build "$dir"
 }
 
+# The DLL exports the four entry points and nothing else, and imports system
+# DLLs only (the C and C++ runtimes and libgd are linked in).
+check_binary() { # ARCH DLL
+  local triplet exports imports bad
+  [ "$1" = x86_64 ] && triplet=x86_64-w64-mingw32 || triplet=i686-w64-mingw32
+  exports=$("$triplet-objdump" -p "$2" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' \
+    | awk '/\[/ && !/Table/ {print $NF}' | sort | tr '\n' ' ')
+  if [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
+    pass "$1 morphel.dll exports the four entry points only"
+  else
+    fail "$1 morphel.dll exports: $exports"
+  fi
+  imports=$("$triplet-objdump" -p "$2" | awk '/DLL Name:/ {print $3}' | tr '\n' ' ')
+  bad=$(tr ' ' '\n' <<<"$imports" | grep -viE '^(kernel32|msvcrt|user32|advapi32|ole32|oleaut32)\.dll$' \
+    | grep -v '^$' || true)
+  if [ -z "$bad" ]; then pass "$1 morphel.dll imports system DLLs only: $imports"
+  else fail "$1 morphel.dll imports $bad"; fi
+}
+
 # The Linux library that the drawings are compared with.
 linux_library() {
   if [ -n "${MORPHEL_LINUX_LIB:-}" ]; then
@@ -228,7 +247,7 @@ compare_drawing() { # BITS
     if cmp -s "$file" "$C_DRIVE/$dir/$(basename "$file")"; then same=$((same + 1))
     else differ+=("$(basename "$file")"); fi
   done
-  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 7 ]; then
+  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 12 ]; then
     pass "$bits-bit drawing: all $same files the same bytes as the Linux library's"
   else
     fail "$bits-bit drawing: $same files the same, different: ${differ[*]:-none}"
@@ -258,6 +277,8 @@ main() {
   start_prefix
   build_dll x86_64 build/win64
   build_dll i686 build/win32
+  check_binary x86_64 "$ROOT/build/win64/morphel.dll"
+  check_binary i686 "$ROOT/build/win32/morphel.dll"
   linux_library
   build_same_drawing
   wait_prefix
