@@ -341,5 +341,25 @@ TEST(Polygons, OtherNumbersConvertAndNonNumbersAreRefused) {
   EXPECT_EQ(CountPainted(Current(other)), 0);
 }
 
+// Currency and decimal elements convert like the other numbers.
+TEST(Polygons, CurrencyAndDecimalElementsConvert) {
+  ObjectHolder obj;
+  Canvas(obj);
+  VARIANT money;
+  VariantInit(&money);
+  V_VT(&money) = VT_CY;
+  V_CY(&money).int64 = 105000;  // 10.5, to even: 10
+  VARIANT decimal{};
+  V_DECIMAL(&decimal).scale = 1;
+  V_DECIMAL(&decimal).Lo64 = 95;  // 9.5, to even: 10
+  V_VT(&decimal) = VT_DECIMAL;
+  ArrayArg arg(VariantArrayOf({money, decimal, Number(VT_I4, 50), Number(VT_I4, 10),
+                               Number(VT_I4, 30), Number(VT_I4, 40)}),
+               VT_VARIANT);
+  EXPECT_EQ(obj->DrawPolygon(arg.get(), 6), S_OK);
+  std::unique_ptr<Reference> ref(TriangleOutline());
+  EXPECT_EQ(FirstDifference(Current(obj), ref->get()), "");
+}
+
 }  // namespace
 }  // namespace morphel
