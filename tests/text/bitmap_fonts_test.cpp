@@ -162,6 +162,42 @@ TEST(BitmapFonts, Angle180RunsRightToLeftWithUprightGlyphs) {
   EXPECT_EQ(GlyphsDiffer(obj, gdFontGetSmall(), "pqR", {{100, 50}, {94, 50}, {88, 50}}), "");
 }
 
+TEST(BitmapFonts, NegativeAnglesLeadUpwards) {
+  ObjectHolder obj;
+  Canvas(obj);
+  Bstr up("abc"), slope("abcd");
+  EXPECT_EQ(obj->DrawTextAngle(10, 50, -90, up.get()), S_OK);
+  EXPECT_EQ(obj->DrawTextAngle(20, 60, -30, slope.get()), S_OK);
+  Reference ref(200, 100);
+  const std::pair<int, int> upCorners[] = {{10, 50}, {10, 44}, {10, 38}};
+  const std::pair<int, int> slopeCorners[] = {{20, 60}, {25, 57}, {30, 54}, {35, 51}};
+  for (int i = 0; i < 3; ++i) {
+    gdImageChar(ref.get(), gdFontGetSmall(), upCorners[i].first, upCorners[i].second, "abc"[i],
+                kWhite);
+  }
+  for (int i = 0; i < 4; ++i) {
+    gdImageChar(ref.get(), gdFontGetSmall(), slopeCorners[i].first, slopeCorners[i].second,
+                "abcd"[i], kWhite);
+  }
+  EXPECT_EQ(FirstDifference(Current(obj), ref.get()), "");
+}
+
+TEST(BitmapFonts, PaletteImagesTakeThePenIndex) {
+  ObjectHolder obj;
+  ASSERT_EQ(obj->CreateImagePalette(40, 20), S_OK);
+  ASSERT_EQ(obj->SetColor(0, 0, 0), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 255, 0), S_OK);
+  Bstr text("Hi");
+  EXPECT_EQ(obj->DrawText(2, 2, text.get()), S_OK);
+  EXPECT_GT(CountPainted(Current(obj), 0), 0);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      const int p = gdImageGetPixel(Current(obj), x, y);
+      EXPECT_TRUE(p == 0 || p == 1);
+    }
+  }
+}
+
 TEST(BitmapFonts, GlyphsAreClippedAtTheEdges) {
   ObjectHolder obj;
   Canvas(obj, 20, 10);
