@@ -13,14 +13,15 @@
 # Build folders: build/win64, build/win32 (configured when missing, else
 # reused), build/windows/linux (the Linux library for the comparison, unless
 # MORPHEL_LINUX_LIB names a libmorphel.so). Every run starts a fresh Wine
-# prefix build/windows/prefix-<process id> and removes older ones.
+# prefix build/windows/prefix-<process id> with its logs and files in
+# build/windows/test-<process id>, and removes those of earlier runs.
 # Ends with "N passed, N failed"; the exit code is non-zero on any failure.
 set -euo pipefail
 export LC_ALL=C
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 OUT=$ROOT/build/windows
-WORK=$OUT/test
+WORK=$OUT/test-$$
 export WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -118,11 +119,19 @@ build_same_drawing() {
 # ---- Wine prefix -----------------------------------------------------------------
 
 # wineboot runs in the background while the builds go on.
-start_prefix() {
-  local old
-  for old in "$OUT"/prefix-*; do
-    [ -e "$old" ] && rm -rf "$old"
+# Removes the prefixes and work folders of earlier runs, but not those of a
+# run still going (their names end in its process id).
+remove_earlier_runs() {
+  local old pid
+  for old in "$OUT"/prefix-* "$OUT"/test-*; do
+    [ -e "$old" ] || continue
+    pid=${old##*-}
+    [ "$pid" != $$ ] && [[ "$pid" =~ ^[0-9]+$ ]] && kill -0 "$pid" 2>/dev/null && continue
+    [ "$old" = "$WORK" ] || rm -rf "$old"
   done
+}
+
+start_prefix() {
   export WINEPREFIX=$OUT/prefix-$$
   C_DRIVE=$WINEPREFIX/drive_c
   PREFIX_START=$SECONDS
@@ -272,6 +281,7 @@ test_bitness() { # BITS BUILDDIR
 }
 
 main() {
+  remove_earlier_runs
   mkdir -p "$WORK"
   timed "setup-deps" "$WORK/setup-deps.log" bash "$ROOT/tools/windows/setup-deps.sh"
   start_prefix
