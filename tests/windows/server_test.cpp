@@ -227,6 +227,12 @@ void CheckDispatch(IImages *images) {
         "GetIDsOfNames in capitals");
   IdOf(images, L"NoSuchOperation", &status);
   CheckStatus(status, DISP_E_UNKNOWNNAME, "GetIDsOfNames of an unknown name");
+  DISPID id = 0;
+  CheckStatus(images->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &id), E_POINTER,
+              "GetIDsOfNames without names");
+  LPOLESTR noName[] = {nullptr};
+  CheckStatus(images->GetIDsOfNames(IID_NULL, noName, 1, LOCALE_USER_DEFAULT, &id),
+              DISP_E_UNKNOWNNAME, "GetIDsOfNames of a null name");
 
   DISPPARAMS none{};
   VARIANT result;
@@ -242,6 +248,14 @@ void CheckDispatch(IImages *images) {
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrHelpFile);
+
+  HRESULT noParams = images->Invoke(47, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr,
+                                    &result, nullptr, &argError);
+  CheckStatus(noParams, E_INVALIDARG, "Invoke without parameters");
+  VariantClear(&result);
+  HRESULT unknown = images->Invoke(76, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                                   &result, nullptr, &argError);
+  CheckStatus(unknown, DISP_E_MEMBERNOTFOUND, "Invoke of dispatch identifier 76");
 
   // CreateImage("64", 32): the string becomes an INT on the way.
   VARIANT args[2];

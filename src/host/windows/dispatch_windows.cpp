@@ -96,10 +96,16 @@ HRESULT Images::GetTypeInfo(UINT, LCID lcid, ITypeInfo **ppTInfo) {
 // which ignores letter case.
 HRESULT Images::GetIDsOfNames(REFIID, LPOLESTR *rgszNames, UINT cNames, LCID lcid,
                               DISPID *rgDispId) {
+  if (cNames == 0) return S_OK;
+  if (rgszNames == nullptr || rgDispId == nullptr) return E_POINTER;
   TypeInfoCache *entry = nullptr;
   HRESULT hr = LoadTypeInfo(lcid, &entry);
   if (FAILED(hr)) return hr;
   for (UINT i = 0; i < cNames; ++i) {
+    if (rgszNames[i] == nullptr) {
+      rgDispId[i] = DISPID_UNKNOWN;
+      return DISP_E_UNKNOWNNAME;
+    }
     bool found = false;
     for (const NameEntry &name : entry->names) {
       if (name.name == rgszNames[i]) {
@@ -118,6 +124,7 @@ HRESULT Images::GetIDsOfNames(REFIID, LPOLESTR *rgszNames, UINT cNames, LCID lci
 HRESULT Images::Invoke(DISPID dispIdMember, REFIID, LCID lcid, WORD wFlags,
                        DISPPARAMS *pDispParams, VARIANT *pVarResult, EXCEPINFO *pExcepInfo,
                        UINT *puArgErr) {
+  if (pDispParams == nullptr) return E_INVALIDARG;  // the platform's Invoke may not check it
   TypeInfoCache *entry = nullptr;
   HRESULT hr = LoadTypeInfo(lcid, &entry);
   if (FAILED(hr)) return hr;
