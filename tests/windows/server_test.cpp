@@ -2,8 +2,9 @@
 // takes its four entry points and checks the module lock count, the class
 // factory, the interface table, aggregation and the dispatch binding. The
 // dispatch checks need the type library registered (regsvr32 first).
-// Usage: morphel_server_test <path of morphel.dll>. Prints one line per check
-// that fails, and a closing "N passed, N failed"; exit code 0 when all pass.
+// Usage: morphel_server_test <path of morphel.dll> [unregistered]. The second
+// form runs while the server is not registered. Prints ok or FAIL per check
+// and a closing "N passed, N failed"; exit code 0 when all pass.
 #include <cstdio>
 #include <string>
 
@@ -360,6 +361,38 @@ void CheckTypeLibrary(const wchar_t *path) {
   library->Release();
 }
 
+// With the type library not registered, by-name calls fail while calls
+// through the interface table work; after DllRegisterServer in the same
+// process the dispatch binding loads, and DllUnregisterServer removes it again.
+int RunUnregistered(const wchar_t *path) {
+  Module module;
+  if (!LoadModule(path, &module)) return 1;
+  IClassFactory *factory = nullptr;
+  module.getClassObject(CLSID_Images, IID_IClassFactory, reinterpret_cast<void **>(&factory));
+  if (factory == nullptr) return 1;
+  IImages *images = nullptr;
+  factory->CreateInstance(nullptr, IID_IImages, reinterpret_cast<void **>(&images));
+  factory->Release();
+  if (images == nullptr) return 1;
+  HRESULT status = S_OK;
+  IdOf(images, L"CreateImage", &status);
+  Check(FAILED(status), "GetIDsOfNames fails without the registered type library", status);
+  ITypeInfo *info = nullptr;
+  status = images->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info);
+  Check(FAILED(status) && info == nullptr, "GetTypeInfo fails likewise", status);
+  CheckStatus(images->CreateImage(30, 40), S_OK, "CreateImage through the interface table");
+  INT height = 0;
+  images->GetHeight(&height);
+  Check(height == 40, "GetHeight through the interface table", height);
+  CheckStatus(module.registerServer(), S_OK, "DllRegisterServer");
+  Check(IdOf(images, L"GetHeight", &status) == 47 && status == S_OK,
+        "GetIDsOfNames after registration: a later call tries again");
+  CheckStatus(module.unregisterServer(), S_OK, "DllUnregisterServer");
+  images->Release();
+  FreeLibrary(module.handle);
+  return 0;
+}
+
 int Run(const wchar_t *path) {
   Module module;
   if (!LoadModule(path, &module)) return 1;
@@ -390,15 +423,20 @@ int Run(const wchar_t *path) {
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
-  if (argc != 2) {
-    std::printf("usage: morphel_server_test <morphel.dll>\n");
+  const bool unregistered = argc == 3 && std::wstring(argv[2]) == L"unregistered";
+  if (argc != 2 && !unregistered) {
+    std::printf("usage: morphel_server_test <morphel.dll> [unregistered]\n");
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) {
     std::printf("CoInitialize failed\n");
     return 2;
   }
-  Run(argv[1]);
+  if (unregistered) {
+    RunUnregistered(argv[1]);
+  } else {
+    Run(argv[1]);
+  }
   CoUninitialize();
   std::printf("%d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;

@@ -235,16 +235,17 @@ run_script() { # BITS MARKER SCRIPT ARGS...
   fi
 }
 
-run_server_test() { # BITS EXE DLLPATH
+run_server_test() { # BITS EXE DLLPATH [unregistered]
   local out rc=0
   cp "$2" "$C_DRIVE/morphel-tests/"
-  out=$(cd "$C_DRIVE" && win "$1" "C:\\morphel-tests\\$(basename "$2")" "$3" 2>&1 | tr -d '\r') || rc=$?
+  out=$(cd "$C_DRIVE" && win "$1" "C:\\morphel-tests\\$(basename "$2")" "${@:3}" 2>&1 \
+        | tr -d '\r') || rc=$?
   local summary
   summary=$(tail -n 1 <<<"$out")
   if [ "$rc" = 0 ] && [[ "$summary" =~ ^[0-9]+\ passed,\ 0\ failed$ ]]; then
-    pass "$1-bit server test: $summary"
+    pass "$1-bit server test${4:+ ($4)}: $summary"
   else
-    fail "$1-bit server test: exit code $rc"$'\n'"$(grep -v '^ok ' <<<"$out")"
+    fail "$1-bit server test${4:+ ($4)}: exit code $rc"$'\n'"$(grep -v '^ok ' <<<"$out")"
   fi
 }
 
@@ -276,6 +277,8 @@ test_bitness() { # BITS BUILDDIR
   run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
   compare_drawing "$bits"
   regsvr32 "$bits" "regsvr32 /u /s" /u /s "$dll"
+  check_unregistration "$bits"
+  run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll" unregistered
   check_unregistration "$bits"
   log "$bits-bit tests: $((SECONDS - t0))s"
 }
