@@ -58,13 +58,19 @@ class FileSinkContext {
 // The whole content of an open file.
 enum class ReadResult { kRead, kReadError, kNoMemory };
 
+// No image the component accepts encodes to more than a few hundred megabytes;
+// a longer file (or an endless device) is not held in memory.
+constexpr size_t kMaxFileBytes = size_t(512) << 20;
+
 ReadResult ReadWholeFile(FILE *file, ByteBuffer *content) {
   constexpr size_t kStep = 1 << 16;
   size_t length = 0;
   if (!content->Allocate(kStep)) return ReadResult::kNoMemory;
   for (;;) {
-    if (content->size() - length < kStep && !content->Resize(content->size() * 2)) {
-      return ReadResult::kNoMemory;
+    if (content->size() - length < kStep) {
+      if (content->size() >= kMaxFileBytes || !content->Resize(content->size() * 2)) {
+        return ReadResult::kNoMemory;
+      }
     }
     size_t n = std::fread(content->data() + length, 1, content->size() - length, file);
     length += n;
