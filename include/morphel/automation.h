@@ -446,11 +446,11 @@ MORPHEL_API UINT SysStringByteLen(BSTR bstr);
 /* ---- Variants -------------------------------------------------------------- */
 MORPHEL_API void VariantInit(VARIANT *pvarg);
 MORPHEL_API HRESULT VariantClear(VARIANT *pvarg);
-MORPHEL_API HRESULT VariantCopy(VARIANT *pvargDest, const VARIANT *pvargSrc);
-MORPHEL_API HRESULT VariantCopyInd(VARIANT *pvarDest, const VARIANT *pvargSrc);
-MORPHEL_API HRESULT VariantChangeType(VARIANT *pvargDest, const VARIANT *pvarSrc, USHORT wFlags,
+MORPHEL_API HRESULT VariantCopy(VARIANT *pvargDest, VARIANT *pvargSrc);
+MORPHEL_API HRESULT VariantCopyInd(VARIANT *pvarDest, VARIANT *pvargSrc);
+MORPHEL_API HRESULT VariantChangeType(VARIANT *pvargDest, VARIANT *pvarSrc, USHORT wFlags,
                                       VARTYPE vt);
-MORPHEL_API HRESULT VariantChangeTypeEx(VARIANT *pvargDest, const VARIANT *pvarSrc, LCID lcid,
+MORPHEL_API HRESULT VariantChangeTypeEx(VARIANT *pvargDest, VARIANT *pvarSrc, LCID lcid,
                                         USHORT wFlags, VARTYPE vt);
 
 /* ---- Safe arrays ----------------------------------------------------------- */

@@ -184,7 +184,7 @@ HRESULT FetchElement(SAFEARRAY *psa, const void *src, void *pv) {
   if (psa->fFeatures & FADF_VARIANT) {
     VARIANT *out = static_cast<VARIANT *>(pv);
     VariantInit(out);
-    return VariantCopy(out, static_cast<const VARIANT *>(src));
+    return VariantCopy(out, static_cast<VARIANT *>(const_cast<void *>(src)));
   }
   if (psa->fFeatures & FADF_BSTR) {
     BSTR text = *static_cast<const BSTR *>(src);

@@ -102,7 +102,7 @@ HRESULT CopyReferencedValue(VARIANT *dest, const VARIANT *src) {
     case VT_VARIANT: {
       const VARIANT *inner = V_VARIANTREF(src);
       if (V_VT(inner) == (VT_VARIANT | VT_BYREF)) return E_INVALIDARG;
-      return VariantCopyInd(dest, inner);
+      return VariantCopyInd(dest, const_cast<VARIANT *>(inner));
     }
     case VT_DECIMAL:
       V_DECIMAL(dest) = *V_UNION(src, pdecVal);
@@ -140,7 +140,7 @@ MORPHEL_API HRESULT VariantClear(VARIANT *pvarg) {
   return S_OK;
 }
 
-MORPHEL_API HRESULT VariantCopy(VARIANT *pvargDest, const VARIANT *pvargSrc) {
+MORPHEL_API HRESULT VariantCopy(VARIANT *pvargDest, VARIANT *pvargSrc) {
   if (pvargDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
   HRESULT hr = ValidateVariantType(V_VT(pvargSrc));
   if (FAILED(hr) || pvargDest == pvargSrc) return hr;
@@ -153,7 +153,7 @@ MORPHEL_API HRESULT VariantCopy(VARIANT *pvargDest, const VARIANT *pvargSrc) {
   return hr;
 }
 
-MORPHEL_API HRESULT VariantCopyInd(VARIANT *pvarDest, const VARIANT *pvargSrc) {
+MORPHEL_API HRESULT VariantCopyInd(VARIANT *pvarDest, VARIANT *pvargSrc) {
   if (pvarDest == nullptr || pvargSrc == nullptr) return E_INVALIDARG;
   if (!(V_VT(pvargSrc) & VT_BYREF)) return VariantCopy(pvarDest, pvargSrc);
   if (!CanDereference(V_VT(pvargSrc)) || V_BYREF(pvargSrc) == nullptr) return E_INVALIDARG;

@@ -333,7 +333,7 @@ HRESULT FromDefaultValue(VARIANT *result, IDispatch *object, LCID lcid, USHORT f
 // Converts the by-value, non-array src into the empty result.
 HRESULT Coerce(VARIANT *result, const VARIANT *src, LCID lcid, USHORT flags, VARTYPE vt) {
   VARTYPE from = V_VT(src);
-  if (Canonical(from) == Canonical(vt)) return VariantCopy(result, src);
+  if (Canonical(from) == Canonical(vt)) return VariantCopy(result, const_cast<VARIANT *>(src));
   if ((flags & VARIANT_NOVALUEPROP) && from == VT_DISPATCH && vt != VT_UNKNOWN) return DISP_E_TYPEMISMATCH;
   if (vt == VT_EMPTY || vt == VT_NULL) return ToNothing(result, from, vt);
   if (from == VT_DISPATCH && vt != VT_UNKNOWN) {
@@ -396,7 +396,7 @@ HRESULT ChangeType(VARIANT *dest, const VARIANT *src, LCID lcid, USHORT flags, V
   // Work on a dereferenced copy, so that dest may be src.
   VARIANT value;
   VariantInit(&value);
-  hr = VariantCopyInd(&value, src);
+  hr = VariantCopyInd(&value, const_cast<VARIANT *>(src));
   if (FAILED(hr)) return hr;
   VARIANT result;
   VariantInit(&result);
@@ -421,12 +421,12 @@ HRESULT ChangeType(VARIANT *dest, const VARIANT *src, LCID lcid, USHORT flags, V
 
 }  // namespace
 
-MORPHEL_API HRESULT VariantChangeTypeEx(VARIANT *pvargDest, const VARIANT *pvarSrc, LCID lcid,
+MORPHEL_API HRESULT VariantChangeTypeEx(VARIANT *pvargDest, VARIANT *pvarSrc, LCID lcid,
                                         USHORT wFlags, VARTYPE vt) {
   return ChangeType(pvargDest, pvarSrc, lcid, wFlags, vt);
 }
 
-MORPHEL_API HRESULT VariantChangeType(VARIANT *pvargDest, const VARIANT *pvarSrc, USHORT wFlags,
+MORPHEL_API HRESULT VariantChangeType(VARIANT *pvargDest, VARIANT *pvarSrc, USHORT wFlags,
                                       VARTYPE vt) {
   return ChangeType(pvargDest, pvarSrc, LOCALE_USER_DEFAULT, wFlags, vt);
 }

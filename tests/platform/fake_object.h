@@ -21,7 +21,7 @@ class FakeObject : public IDispatch {
   ULONG references() const { return references_; }
   IUnknown *unknown() { return this; }
   IDispatch *dispatch() { return this; }
-  void SetDefaultValue(const VARIANT &value) { VariantCopy(&defaultValue_, &value); }
+  void SetDefaultValue(const VARIANT &value) { VariantCopy(&defaultValue_, const_cast<VARIANT *>(&value)); }
   int invocations() const { return invocations_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override {

@@ -37,7 +37,7 @@ VARIANT Text(BSTR text) {
 // Converts src to vt; the result variant must be cleared by the caller.
 HRESULT Convert(const VARIANT &src, VARTYPE vt, VARIANT *out) {
   VariantInit(out);
-  return VariantChangeType(out, &src, 0, vt);
+  return VariantChangeType(out, const_cast<VARIANT *>(&src), 0, vt);
 }
 
 LONG ToI4(const VARIANT &src, HRESULT expected = S_OK) {
@@ -52,7 +52,7 @@ LONG ToI4(const VARIANT &src, HRESULT expected = S_OK) {
 std::u16string ToText(const VARIANT &src, USHORT flags = 0) {
   VARIANT out;
   VariantInit(&out);
-  HRESULT hr = VariantChangeType(&out, &src, flags, VT_BSTR);
+  HRESULT hr = VariantChangeType(&out, const_cast<VARIANT *>(&src), flags, VT_BSTR);
   EXPECT_EQ(hr, S_OK);
   std::u16string text = SUCCEEDED(hr) ? TextOf(V_BSTR(&out)) : u"<failed>";
   VariantClear(&out);
