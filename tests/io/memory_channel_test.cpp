@@ -1,0 +1,78 @@
+// The memory sink and source and the library contexts over them.
+#include "io/memory_channel_p.h"
+#include "io_fixture.h"
+
+namespace morphel::io_test {
+namespace {
+
+TEST(MemoryChannel, SinkStoresWhatFitsAndCountsEverything) {
+  unsigned char buffer[4] = {};
+  MemorySink sink;
+  sink.buffer = buffer;
+  sink.capacity = 4;
+  SinkContext ctx(&sink);
+  const unsigned char bytes[] = {1, 2, 3};
+  EXPECT_EQ(ctx.get()->putBuf(ctx.get(), bytes, 3), 3);
+  EXPECT_FALSE(sink.overflow);
+  ctx.get()->putC(ctx.get(), 0x104);  // only the low byte is a byte
+  EXPECT_FALSE(sink.overflow);
+  EXPECT_EQ(ctx.get()->putBuf(ctx.get(), bytes, 3), 3);
+  EXPECT_TRUE(sink.overflow);
+  ctx.get()->putC(ctx.get(), 9);
+  EXPECT_EQ(sink.count, 8);
+  EXPECT_EQ(Bytes(buffer, buffer + 4), (Bytes{1, 2, 3, 4}));
+  EXPECT_EQ(ctx.get()->putBuf(ctx.get(), bytes, 0), 0);
+  EXPECT_EQ(sink.count, 8);
+}
+
+TEST(MemoryChannel, SourceEndsWithZeroBytesAndEof) {
+  const unsigned char bytes[] = {0, 0xFF, 7};
+  MemorySource source{bytes, 3, 0};
+  SourceContext ctx(&source);
+  gdIOCtx *in = ctx.get();
+  EXPECT_EQ(in->getC(in), 0);
+  EXPECT_EQ(in->getC(in), 0xFF);
+  unsigned char out[8] = {};
+  EXPECT_EQ(in->getBuf(in, out, 8), 1);
+  EXPECT_EQ(out[0], 7);
+  EXPECT_EQ(in->getBuf(in, out, 8), 0);
+  EXPECT_EQ(in->getC(in), -1);
+  EXPECT_EQ(in->seek(in, 1), 1);
+  EXPECT_EQ(in->tell(in), 1);
+  EXPECT_EQ(in->getC(in), 0xFF);
+  EXPECT_EQ(in->seek(in, 4), 0);
+}
+
+class MemoryDecoding : public IoTest {};
+
+// The WBMP reader takes any end of data as white pixels.
+TEST_F(MemoryDecoding, TruncatedWbmpEndsInWhite) {
+  ASSERT_EQ(ReadBytes(kFormatWbmp, Bytes{0, 0, 8, 2, 0x0F}), S_OK);
+  gdImagePtr im = obj()->CurrentImage();
+  ASSERT_EQ(gdImageSX(im), 8);
+  ASSERT_EQ(gdImageSY(im), 2);
+  auto white = [&](int x, int y) {
+    int c = gdImageGetPixel(im, x, y);
+    return gdImageRed(im, c) == 255 && gdImageGreen(im, c) == 255 && gdImageBlue(im, c) == 255;
+  };
+  for (int x = 0; x < 4; ++x) EXPECT_FALSE(white(x, 0)) << x;
+  for (int x = 4; x < 8; ++x) EXPECT_TRUE(white(x, 0)) << x;
+  for (int x = 0; x < 8; ++x) EXPECT_TRUE(white(x, 1)) << x;
+}
+
+TEST_F(MemoryDecoding, WbmpOfAnotherTypeIsRefused) {
+  EXPECT_EQ(ReadBytes(kFormatWbmp, Bytes{1, 0, 8, 1, 0}), E_FAIL);
+  EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+}
+
+TEST_F(MemoryDecoding, SaveAlphaRuleComesBeforeTheFileIsOpened) {
+  MakePatterned(1, 1);
+  ASSERT_EQ(obj()->SetSaveAlpha(0), S_OK);
+  Text name("/nonexistent-dir/x.png");
+  EXPECT_EQ(obj()->WriteToFile(name.get()), E_FAIL);
+  EXPECT_EQ(TakeErrorText(), "NO FILE!");
+  EXPECT_EQ(obj()->CurrentImage()->saveAlphaFlag, 0);
+}
+
+}  // namespace
+}  // namespace morphel::io_test
