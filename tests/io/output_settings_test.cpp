@@ -87,6 +87,18 @@ TEST_F(OutputSettings, InterlacedImagesAreWrittenInterlaced) {
   EXPECT_EQ(flag, 1);
 }
 
+TEST_F(OutputSettings, InterlacedJpegIsProgressive) {
+  MakePatterned(16, 16);
+  ASSERT_EQ(obj()->SetInterlace(1), S_OK);
+  Bytes jpeg = WriteBytes(kFormatJpeg);
+  bool progressiveFrame = false;
+  for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC2) progressiveFrame = true;
+  }
+  EXPECT_TRUE(progressiveFrame);
+  ASSERT_EQ(ReadBytes(kFormatJpeg, jpeg), S_OK);
+}
+
 TEST_F(OutputSettings, SaveAlphaNeedsNoImageAndStoresZeroOrOne) {
   EXPECT_EQ(obj()->SetSaveAlpha(5), S_OK);
   EXPECT_EQ(obj()->saveAlphaOnWrite, 1);
