@@ -17,6 +17,7 @@
 #   MORPHEL_WINE32      auto (default): install 32-bit Wine when possible
 #                       1: install it or fail; 0: leave it out
 #   MORPHEL_JPEG_SIMD   1 (default): libjpeg-turbo with its nasm SIMD code; 0: without
+#   MORPHEL_WIN_SERIAL  1: build the architectures one after the other
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 export LC_ALL=C
@@ -292,6 +293,24 @@ extract_idl() {
   log "IDL files: $(find "$OUT/idl" -name '*.idl' | wc -l) in $OUT/idl"
 }
 
+# Both architectures side by side: their single-threaded configure steps
+# overlap the other's compiling (MORPHEL_WIN_SERIAL=1: one after the other).
+build_arches() {
+  local arch pids=() failed=0 i
+  if [ "$#" -lt 2 ] || [ "${MORPHEL_WIN_SERIAL:-0}" = 1 ]; then
+    for arch in "$@"; do build_arch "$arch"; done
+    return
+  fi
+  for arch in "$@"; do
+    build_arch "$arch" &
+    pids+=("$!")
+  done
+  for i in "${!pids[@]}"; do
+    wait "${pids[$i]}" || failed=1
+  done
+  [ "$failed" -eq 0 ] || die "building the dependencies failed (logs: $OUT/logs)"
+}
+
 main() {
   local arch todo=()
   mkdir -p "$OUT/logs"
@@ -319,9 +338,7 @@ main() {
     SRC_LIBPNG=$(unpack_source libpng1.6)
     SRC_LIBJPEG=$(unpack_source libjpeg-turbo)
     SRC_FREETYPE=$(unpack_source freetype)
-    for arch in "${todo[@]}"; do
-      build_arch "$arch"
-    done
+    build_arches "${todo[@]}"
   fi
   log "all done"
 }
