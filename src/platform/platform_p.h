@@ -19,7 +19,8 @@ HRESULT ValidateVariantType(VARTYPE vt);
 // gain a reference. A null source gives a null copy.
 HRESULT SafeArrayCopy(SAFEARRAY *psa, SAFEARRAY **ppsaOut);
 
-// Element size for a safe-array element type; 0 for a type arrays cannot hold.
+// Element size for a safe-array element type (also the size of the value a
+// by-reference scalar variant points at); 0 for a type arrays cannot hold.
 ULONG SafeArrayElementSize(VARTYPE vt);
 
 // The code page CP_ACP stands for, given the value of MORPHEL_ACP (may be null):

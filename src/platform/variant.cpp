@@ -19,34 +19,6 @@ namespace {
 
 using morphel::platform::ValidateVariantType;
 
-// Bytes of the value a by-reference scalar variant points at.
-size_t ScalarSize(VARTYPE base) {
-  switch (base) {
-    case VT_I1:
-    case VT_UI1:
-      return 1;
-    case VT_I2:
-    case VT_UI2:
-    case VT_BOOL:
-      return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_ERROR:
-      return 4;
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_DATE:
-    case VT_CY:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 BSTR DuplicateString(BSTR text) {
   return SysAllocStringByteLen(reinterpret_cast<const char *>(text), SysStringByteLen(text));
 }
@@ -108,7 +80,7 @@ HRESULT CopyReferencedValue(VARIANT *dest, const VARIANT *src) {
       V_DECIMAL(dest) = *V_UNION(src, pdecVal);
       break;
     default:
-      std::memcpy(&V_BYREF(dest), V_BYREF(src), ScalarSize(plain));
+      std::memcpy(&V_BYREF(dest), V_BYREF(src), morphel::platform::SafeArrayElementSize(plain));  // a scalar's size
       break;
   }
   V_VT(dest) = plain;
