@@ -5,7 +5,8 @@
 namespace morphel {
 
 bool IsAcceptedSize(long long w, long long h) {
-  return w >= 1 && h >= 1 && w * h <= kMaxPixels;
+  // Each side is checked first, so the product cannot overflow for any input.
+  return w >= 1 && h >= 1 && w <= kMaxPixels && h <= kMaxPixels && w * h <= kMaxPixels;
 }
 
 void SetNewImageFlags(gdImagePtr im) {

@@ -61,6 +61,14 @@ TEST(ImageSlots, HugeSizesDoNotOverflow) {
   EXPECT_FALSE(error.present);  // range checks record nothing
 }
 
+TEST(ImageSlots, SizeCheckNeverOverflows) {
+  EXPECT_TRUE(IsAcceptedSize(6000, 6000));
+  EXPECT_FALSE(IsAcceptedSize(6001, 6000));
+  EXPECT_FALSE(IsAcceptedSize(4000000000LL, 4000000000LL));
+  EXPECT_FALSE(IsAcceptedSize(1LL << 62, 4));
+  EXPECT_FALSE(IsAcceptedSize(0, 1));
+}
+
 TEST(ImageSlots, InvalidSizeStillEmptiesTheSlot) {
   for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-5, 10}}) {
     ObjectHolder obj;
