@@ -20,5 +20,5 @@ done
 
 if [ "${MORPHEL_SKIP_WINDOWS:-0}" != "1" ] && [ -x tools/windows/test.sh ]; then
   echo "=== windows: cross-build and tests under Wine"
-  bash tools/windows/test.sh
+  MORPHEL_LINUX_LIB="$PWD/build/default/libmorphel.so" bash tools/windows/test.sh
 fi
