@@ -49,6 +49,55 @@ void SeedRow(gdImagePtr im, int y, int left, int right, int border, int colour,
   }
 }
 
+// Seeds row y at the first pixel of every stretch in left..right that still
+// has the colour old.
+void SeedRowOf(gdImagePtr im, int y, int left, int right, int old, std::vector<Seed> &seeds) {
+  bool lastOther = true;
+  for (int i = left; i <= right; ++i) {
+    const bool same = gdImageGetPixel(im, i, y) == old;
+    if (lastOther && same) seeds.push_back({i, y});
+    lastOther = !same;
+  }
+}
+
+// Repaints the 4-connected region of pixels that have the colour of (x, y),
+// which lies inside the image, with colour. Done here rather than by the
+// library's fill, which scans one column past the right edge (where a pixel
+// reads as value 0, so regions of value 0 that reach the edge run into each
+// other) and on images narrower than four pixels only walks right and down
+// from the start. Kept from the library: a palette colour past the entries
+// in use fills nothing, and the colour replaces pixels, blending or not.
+// False when the seed stack could not grow (the region is then partly filled).
+bool FillRegion(gdImagePtr im, int x, int y, int colour) {
+  if (!gdImageTrueColor(im) && colour > gdImageColorsTotal(im) - 1) return true;
+  const int old = gdImageGetPixel(im, x, y);
+  if (old == colour) return true;
+  const int blending = im->alphaBlendingFlag;
+  im->alphaBlendingFlag = 0;
+  bool complete = true;
+  try {
+    std::vector<Seed> seeds;
+    seeds.push_back({x, y});
+    while (!seeds.empty()) {
+      const Seed seed = seeds.back();
+      seeds.pop_back();
+      if (gdImageGetPixel(im, seed.x, seed.y) != old) continue;  // painted meanwhile
+      int left = seed.x, right = seed.x;
+      while (left > 0 && gdImageGetPixel(im, left - 1, seed.y) == old) --left;
+      while (right < gdImageSX(im) - 1 && gdImageGetPixel(im, right + 1, seed.y) == old) ++right;
+      for (int i = left; i <= right; ++i) gdImageSetPixel(im, i, seed.y, colour);
+      // A colour that leaves the pixel's value as it was would never finish.
+      if (gdImageGetPixel(im, seed.x, seed.y) == old) break;
+      if (seed.y > 0) SeedRowOf(im, seed.y - 1, left, right, old, seeds);
+      if (seed.y < gdImageSY(im) - 1) SeedRowOf(im, seed.y + 1, left, right, old, seeds);
+    }
+  } catch (const std::bad_alloc &) {
+    complete = false;
+  }
+  im->alphaBlendingFlag = blending;
+  return complete;
+}
+
 }  // namespace
 
 // The library's rule for the bounded fill, with the seeds kept on a stack of
@@ -95,7 +144,7 @@ HRESULT Images::Fill(INT x, INT y) {
   // start one column or row past the last as a pixel of value 0 and repaint
   // the neighbouring region).
   if (!IsInside(im, x, y)) return S_OK;
-  gdImageFill(im, x, y, penColor);
+  if (!FillRegion(im, x, y, penColor)) return ReportError(kMsgNoMemory);
   return S_OK;
 }
 

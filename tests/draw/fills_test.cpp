@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "draw/draw_fixture.h"
 #include "draw/draw_p.h"
@@ -56,6 +58,120 @@ TEST(Fill, StartOutsideTheImageFillsNothing) {
   EXPECT_EQ(obj->Fill(-1, 0), S_OK);
   EXPECT_EQ(obj->Fill(0, -1), S_OK);
   EXPECT_EQ(CountPainted(Current(obj)), 0);
+}
+
+// Two regions of pixel value 0 (black on a new canvas, entry 0 of a palette)
+// that both reach the right edge are still two regions.
+TEST(Fill, RegionsOfValueZeroMeetingTheRightEdgeStaySeparate) {
+  ObjectHolder obj;
+  ASSERT_EQ(obj->CreateImage(100, 100), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 255, 255), S_OK);
+  ASSERT_EQ(obj->DrawLine(0, 50, 99, 50), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 0, 0), S_OK);
+  EXPECT_EQ(obj->Fill(10, 10), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj), kRed), 100 * 100 - 50 * 100);
+  EXPECT_EQ(test::Raw(obj, 99, 49), kRed);
+  EXPECT_EQ(test::Raw(obj, 99, 51), 0);
+  EXPECT_EQ(test::Raw(obj, 0, 99), 0);
+}
+
+TEST(Fill, PaletteRegionsOfEntryZeroMeetingTheRightEdgeStaySeparate) {
+  ObjectHolder obj;
+  ASSERT_EQ(obj->CreateImagePalette(100, 100), S_OK);
+  ASSERT_EQ(obj->SetColor(0, 0, 0), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 255, 255), S_OK);
+  ASSERT_EQ(obj->DrawLine(0, 50, 99, 50), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 0, 0), S_OK);
+  EXPECT_EQ(obj->Fill(10, 10), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj), 2), 100 * 100 - 50 * 100);
+  EXPECT_EQ(CountPainted(Current(obj), 0), 50 * 100 + 100);
+}
+
+TEST(Fill, ImagesNarrowerThanFourPixelsFillTheWholeRegion) {
+  for (int w = 1; w <= 3; ++w) {
+    ObjectHolder obj;
+    ASSERT_EQ(obj->CreateImage(w, 5), S_OK);
+    ASSERT_EQ(obj->SetColor(255, 0, 0), S_OK);
+    EXPECT_EQ(obj->Fill(w - 1, 4), S_OK);
+    EXPECT_EQ(CountPainted(Current(obj), kRed), 0) << "width " << w;
+  }
+  // A wall across all but the last column: the region goes round its end.
+  ObjectHolder obj;
+  ASSERT_EQ(obj->CreateImage(3, 5), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 255, 255), S_OK);
+  ASSERT_EQ(obj->DrawLine(0, 2, 1, 2), S_OK);
+  ASSERT_EQ(obj->SetColor(255, 0, 0), S_OK);
+  EXPECT_EQ(obj->Fill(0, 4), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj), kRed), 2);
+  EXPECT_EQ(test::Raw(obj, 0, 0), kRed);
+}
+
+// The 4-connected region of the start pixel's value, found by a plain search.
+int ExpectedRegion(gdImagePtr im, int x, int y, std::vector<char> &in) {
+  const int w = gdImageSX(im), h = gdImageSY(im), old = gdImageGetPixel(im, x, y);
+  in.assign(static_cast<size_t>(w * h), 0);
+  std::vector<std::pair<int, int>> todo = {{x, y}};
+  int count = 0;
+  while (!todo.empty()) {
+    const auto [px, py] = todo.back();
+    todo.pop_back();
+    if (px < 0 || py < 0 || px >= w || py >= h || in[py * w + px]) continue;
+    if (gdImageGetPixel(im, px, py) != old) continue;
+    in[py * w + px] = 1;
+    ++count;
+    todo.insert(todo.end(), {{px + 1, py}, {px - 1, py}, {px, py + 1}, {px, py - 1}});
+  }
+  return count;
+}
+
+TEST(Fill, RepaintsExactlyTheFourConnectedRegionOnScatteredImages) {
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    const int w = 1 + static_cast<int>(seed % 9), h = 1 + static_cast<int>(seed * 7 % 11);
+    ObjectHolder obj;
+    ASSERT_EQ(obj->CreateImage(w, h), S_OK);
+    gdImagePtr im = Current(obj);
+    uint32_t r = seed;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        r = r * 1664525u + 1013904223u;
+        gdImageSetPixel(im, x, y, (r >> 24) % 100 < 40 ? kWhite : 0);
+      }
+    }
+    const int x = static_cast<int>(seed * 5 % w), y = static_cast<int>(seed * 3 % h);
+    std::vector<char> in;
+    const int region = ExpectedRegion(im, x, y, in);
+    ASSERT_EQ(obj->SetColor(255, 0, 0), S_OK);
+    ASSERT_EQ(obj->Fill(x, y), S_OK);
+    int red = 0, stray = 0;
+    for (int py = 0; py < h; ++py) {
+      for (int px = 0; px < w; ++px) {
+        const bool isRed = gdImageGetPixel(im, px, py) == kRed;
+        red += isRed;
+        stray += isRed && !in[py * w + px];
+      }
+    }
+    EXPECT_EQ(red, region) << "seed " << seed;
+    EXPECT_EQ(stray, 0) << "seed " << seed;
+  }
+}
+
+TEST(Fill, ReplacesEvenWithBlendingOnAndRestoresTheFlag) {
+  ObjectHolder obj;
+  ASSERT_EQ(obj->CreateImage(10, 10), S_OK);
+  ASSERT_EQ(obj->SetAlphaBlending(1), S_OK);
+  ASSERT_EQ(obj->SetAlphaColor(255, 0, 0, 64), S_OK);
+  EXPECT_EQ(obj->Fill(5, 5), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj), 0x40FF0000), 0);
+  EXPECT_EQ(Current(obj)->alphaBlendingFlag, 1);
+}
+
+TEST(Fill, PalettePenPastTheEntriesFillsNothing) {
+  ObjectHolder obj;
+  ASSERT_EQ(obj->CreateImagePalette(10, 10), S_OK);
+  ASSERT_EQ(obj->SetColor(0, 0, 0), S_OK);
+  obj->penColor = 5;  // resolved against another palette
+  EXPECT_EQ(obj->Fill(5, 5), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj), 0), 0);
 }
 
 TEST(FillToBorder, StopsAtTheBorderColour) {
