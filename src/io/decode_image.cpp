@@ -48,6 +48,9 @@ gdImagePtr DecodeImage(int format, const unsigned char *bytes, size_t length) {
     return nullptr;
   }
   SetNewImageFlags(im);
+  // A GIF with a transparent colour comes back from the library with line
+  // thickness 0; every new image starts with thickness 1.
+  gdImageSetThickness(im, 1);
   return im;
 }
 

@@ -83,6 +83,20 @@ TEST_F(CodecRules, PaletteWbmpForegroundIsThePenIndex) {
   EXPECT_EQ(WriteBytes(kFormatWbmp), (Bytes{0, 0, 8, 1, 0xEF}));
 }
 
+// A decoded image starts with line thickness 1, also a GIF with a transparent
+// colour (the library hands that one back with thickness 0).
+TEST_F(CodecRules, DecodedGifWithTransparencyStartsWithThicknessOne) {
+  ASSERT_EQ(obj()->CreateImagePalette(4, 4), S_OK);
+  ASSERT_EQ(obj()->SetColor(0, 0, 0), S_OK);
+  ASSERT_EQ(obj()->SetColor(255, 0, 0), S_OK);
+  ASSERT_EQ(obj()->SetTransparent(1), S_OK);
+  Bytes gif = WriteBytes(kFormatGif);
+  ASSERT_EQ(ReadBytes(kFormatGif, gif), S_OK);
+  gdImagePtr im = obj()->CurrentImage();
+  EXPECT_NE(gdImageGetTransparent(im), -1);
+  EXPECT_EQ(im->thick, 1);
+}
+
 // A string of odd byte length is read whole.
 TEST_F(CodecRules, OddLengthStringReadsBack) {
   ASSERT_EQ(ReadBytes(kFormatWbmp, Bytes{0, 0, 8, 1, 0x7F}), S_OK);
