@@ -149,7 +149,8 @@ HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
   if (FAILED(SafeArrayGetLBound(array, 1, &lb)) || FAILED(SafeArrayGetUBound(array, 1, &ub))) {
     return E_INVALIDARG;
   }
-  const ElementReader reader(array, static_cast<VARTYPE>(V_VT(arg) & VT_TYPEMASK));
+  // The low byte of the type word names the element type.
+  const ElementReader reader(array, static_cast<VARTYPE>(V_VT(arg) & 0xFF));
   if (!reader.IsReadable()) return E_INVALIDARG;
   // 64-bit index: an upper bound of LONG_MAX must not wrap.
   int read = 0;

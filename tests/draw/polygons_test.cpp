@@ -258,6 +258,18 @@ TEST(Polygons, ThirtyTwoBitElementTypes) {
   }
 }
 
+// The low byte of the type word names the element type; the bits between it
+// and the array flag are not looked at.
+TEST(Polygons, ElementTypeIsTheLowByteOfTheTypeWord) {
+  ObjectHolder obj;
+  Canvas(obj);
+  ArrayArg arg(PlainArray<LONG>(VT_I4, {10, 10, 50, 10, 30, 40}),
+               static_cast<VARTYPE>(0x0100 | VT_I4));
+  EXPECT_EQ(obj->DrawPolygon(arg.get(), 6), S_OK);
+  std::unique_ptr<Reference> ref(TriangleOutline());
+  EXPECT_EQ(FirstDifference(Current(obj), ref->get()), "");
+}
+
 TEST(Polygons, VariantElementHolding300Gives300) {
   ObjectHolder obj;
   Canvas(obj, 400, 20);
