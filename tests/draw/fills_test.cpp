@@ -155,6 +155,31 @@ TEST(Fill, RepaintsExactlyTheFourConnectedRegionOnScatteredImages) {
   }
 }
 
+// Where no pixel of the start colour has value 0 and the image is at least
+// four pixels wide, the library's fill gives the same pixels.
+TEST(Fill, SameResultAsTheLibraryAwayFromValueZero) {
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    const int w = 4 + static_cast<int>(seed % 30), h = 1 + static_cast<int>(seed * 7 % 25);
+    ObjectHolder obj;
+    ASSERT_EQ(obj->CreateImage(w, h), S_OK);
+    Reference lib(w, h);
+    uint32_t r = seed;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        r = r * 1664525u + 1013904223u;
+        const int c = (r >> 24) % 100 < 40 ? kWhite : 0x123456;
+        gdImageSetPixel(Current(obj), x, y, c);
+        gdImageSetPixel(lib.get(), x, y, c);
+      }
+    }
+    const int x = static_cast<int>(seed * 5 % w), y = static_cast<int>(seed * 3 % h);
+    ASSERT_EQ(obj->SetColor(255, 0, 0), S_OK);
+    ASSERT_EQ(obj->Fill(x, y), S_OK);
+    gdImageFill(lib.get(), x, y, kRed);
+    EXPECT_EQ(FirstDifference(Current(obj), lib.get()), "") << "seed " << seed;
+  }
+}
+
 TEST(Fill, ReplacesEvenWithBlendingOnAndRestoresTheFlag) {
   ObjectHolder obj;
   ASSERT_EQ(obj->CreateImage(10, 10), S_OK);
