@@ -62,7 +62,11 @@ HRESULT LoadTypeInfo(LCID lcid, TypeInfoCache **result) {
     hr = library->GetTypeInfoOfGuid(IID_IImages, &info);
     library->Release();
     if (FAILED(hr)) return hr;
-    cache = new (std::nothrow) TypeInfoCache{info, ReadNames(info)};
+    try {  // no exception leaves the interface
+      cache = new TypeInfoCache{info, ReadNames(info)};
+    } catch (const std::bad_alloc &) {
+      cache = nullptr;
+    }
     if (cache == nullptr) {
       info->Release();
       return E_OUTOFMEMORY;
