@@ -64,7 +64,7 @@ class Images final : public IImages, public ISupportErrorInfo {
   // Destroys the image of a slot (when owned) and leaves the slot empty.
   void EmptySlot(int slot);
   void EmptyCurrentSlot() { EmptySlot(currentSlot); }
-  // Puts a new image into the current slot, which must be empty.
+  // Puts a new image into the current slot, destroying what it held.
   void PlaceImage(gdImagePtr im);
 
   // ---- State (initial values are the object's defaults) --------------------

@@ -86,9 +86,10 @@ HRESULT Images::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
   if (pDispParams->cNamedArgs > 0) return DISP_E_NONAMEDARGS;
   if (pDispParams->cArgs > 0 && pDispParams->rgvarg == nullptr) return E_INVALIDARG;
   if (pVarResult != nullptr) VariantInit(pVarResult);
-  HRESULT hr = op->invoke(this, pDispParams, pVarResult, puArgErr);
-  if (FAILED(hr) && (hr & 0xFFFF0000) != 0x80020000) return FillException(hr, pExcepInfo);
-  return hr;
+  HRESULT status = S_OK;
+  HRESULT hr = op->invoke(this, pDispParams, pVarResult, puArgErr, &status);
+  if (FAILED(hr)) return hr;  // the arguments did not fit the operation
+  return FAILED(status) ? FillException(status, pExcepInfo) : status;
 }
 
 #endif

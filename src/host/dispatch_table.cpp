@@ -154,16 +154,17 @@ template <auto Method, typename... Binders>
 struct Invoker {
   static constexpr UINT kArgumentCount = (0u + ... + (Binders::kTakesArgument ? 1u : 0u));
 
-  static HRESULT Call(IImages *object, DISPPARAMS *params, VARIANT *result, UINT *argErr) {
+  static HRESULT Call(IImages *object, DISPPARAMS *params, VARIANT *result, UINT *argErr,
+                      HRESULT *status) {
     if (params->cArgs != kArgumentCount) return DISP_E_BADPARAMCOUNT;
     std::tuple<Binders...> binders;
     HRESULT hr = BindAll(binders, params, argErr, std::index_sequence_for<Binders...>{});
     if (FAILED(hr)) return hr;
-    hr = std::apply([object](auto &...b) { return (object->*Method)(b.Get()...); }, binders);
-    if (SUCCEEDED(hr) && result != nullptr) {
+    *status = std::apply([object](auto &...b) { return (object->*Method)(b.Get()...); }, binders);
+    if (SUCCEEDED(*status) && result != nullptr) {
       std::apply([result](auto &...b) { (DeliverIfOut(b, result), ...); }, binders);
     }
-    return hr;
+    return S_OK;
   }
 
   template <size_t... I>

@@ -19,10 +19,12 @@ struct ParamInfo {
 };
 
 // Calls one operation with the arguments of a dispatch call (last argument
-// first, as the platform passes them). On a conversion failure *argErr names
-// the offending argument's position in rgvarg.
+// first, as the platform passes them). Returns S_OK once the operation was
+// called, with its own status in *status, or the binding failure
+// (DISP_E_BADPARAMCOUNT, DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW) when it was not;
+// on a conversion failure *argErr names the argument's position in rgvarg.
 using OperationInvoker = HRESULT (*)(IImages *object, DISPPARAMS *params, VARIANT *result,
-                                     UINT *argErr);
+                                     UINT *argErr, HRESULT *status);
 
 struct OperationInfo {
   DISPID id;
