@@ -31,21 +31,20 @@ add_custom_command(OUTPUT ${MORPHEL_IDL}
   DEPENDS tools/gen_idl.cpp include/morphel/operations.h include/morphel/morphel.h
   VERBATIM)
 
-# widl needs the platform's IDL files (from the mingw-w64 sources) and finds
-# stdole2.tlb in Wine's library folder.
-set(MORPHEL_IDL_INCLUDE "${PROJECT_SOURCE_DIR}/build/windows/idl" CACHE PATH "system IDL files")
+# widl needs the platform's IDL files (from the mingw-w64 sources) and Wine's
+# stdole2.tlb, whose 64-bit copy serves the 32-bit type library as well: the
+# 32-bit DLL builds without 32-bit Wine.
+set(MORPHEL_IDL_INCLUDE "${MORPHEL_WIN_IDL_DIR}" CACHE PATH "system IDL files")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(_wine_arch x86_64-windows)
   set(_widl_win --win64)
 else()
-  set(_wine_arch i386-windows)
   set(_widl_win --win32)
 endif()
-find_path(MORPHEL_STDOLE_DIR stdole2.tlb NO_CMAKE_FIND_ROOT_PATH
-  PATHS /usr/lib/x86_64-linux-gnu/wine/${_wine_arch} /usr/lib/i386-linux-gnu/wine/${_wine_arch}
-        /usr/lib/wine/${_wine_arch} REQUIRED)
+if(NOT MORPHEL_WIDL_LIB_DIR)
+  message(FATAL_ERROR "Wine's stdole2.tlb not found (run tools/windows/setup-deps.sh)")
+endif()
 add_custom_command(OUTPUT ${MORPHEL_TLB}
-  COMMAND ${MORPHEL_WIDL} ${_widl_win} -t -I${MORPHEL_IDL_INCLUDE} -L${MORPHEL_STDOLE_DIR}
+  COMMAND ${MORPHEL_WIDL} ${_widl_win} -t -I${MORPHEL_IDL_INCLUDE} -L${MORPHEL_WIDL_LIB_DIR}
           -o ${MORPHEL_TLB} ${MORPHEL_IDL}
   DEPENDS ${MORPHEL_IDL}
   VERBATIM)

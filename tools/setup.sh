@@ -22,7 +22,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get -o DPkg::Lock::Timeout=900 update -qq
-  apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}"
+  source "$(dirname "${BASH_SOURCE[0]}")/apt-lib.sh"
+  dpkg_finish_interrupted
+  update_log=$(mktemp)
+  # A failed update keeps the lists apt already had: the install may still work.
+  if ! apt_update_retry "$update_log"; then
+    echo "setup: apt-get update failed; installing from the package lists apt has:" >&2
+    grep -E '^(E|W): ' "$update_log" >&2 || true
+  fi
+  rm -f "$update_log"
+  apt-get "${APT_OPTS[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi
 echo "setup: all build packages present"

@@ -32,6 +32,7 @@ WINE32=${MORPHEL_WINE32:-auto}
 JPEG_SIMD=${MORPHEL_JPEG_SIMD:-1}
 SRC_PACKAGES=(libgd2 libpng1.6 libjpeg-turbo freetype)
 JOBS=$(nproc)
+source "$ROOT/tools/apt-lib.sh"
 
 PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
@@ -50,18 +51,32 @@ is_installed() {
 }
 
 APT_UPDATED=0
+# apt-get update, tried a few times. When only the i386 index fails and no
+# i386 package is installed, the i386 architecture (left by an earlier run that
+# stopped half-way) is removed again so that it cannot block the update.
 apt_update() {
-  if [ "$APT_UPDATED" -eq 0 ]; then
-    log "apt-get update"
-    apt-get update -q -o DPkg::Lock::Timeout=300 >"$OUT/logs/apt-update.log" 2>&1 \
+  [ "$APT_UPDATED" -eq 0 ] || return 0
+  log "apt-get update"
+  if ! apt_update_retry "$OUT/logs/apt-update.log"; then
+    if apt_failed_on_i386_only "$OUT/logs/apt-update.log" && i386_unused; then
+      drop_i386 "its package index could not be fetched"
+    fi
+    apt_update_retry "$OUT/logs/apt-update.log" \
       || { cat "$OUT/logs/apt-update.log" >&2; die "apt-get update failed"; }
-    APT_UPDATED=1
   fi
+  APT_UPDATED=1
+}
+
+drop_i386() { # WHY
+  log "i386: removing the architecture again ($1)"
+  dpkg --remove-architecture i386 || log "i386: dpkg --remove-architecture failed"
+  ADDED_I386=0
+  APT_UPDATED=0
 }
 
 apt_install() {
   log "apt-get install $*"
-  apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 "$@" >>"$OUT/logs/apt-install.log" 2>&1 \
+  apt-get install -y -q --no-install-recommends "${APT_OPTS[@]}" "$@" >>"$OUT/logs/apt-install.log" 2>&1 \
     || { tail -n 30 "$OUT/logs/apt-install.log" >&2; return 1; }
 }
 
@@ -79,30 +94,70 @@ install_packages() {
   apt_install "${missing[@]}" || die "package installation failed"
 }
 
-# 32-bit Wine runs the i686 builds (and the 32-bit script hosts).
+# 32-bit Wine runs the i686 builds (and the 32-bit script hosts). When it
+# cannot be installed, the machine is left as it was found (no i386
+# architecture added, no i386 package half-installed) and the reason goes to
+# $OUT/wine32-status for tools/windows/test.sh.
+ADDED_I386=0
 install_wine32() {
-  [ "$WINE32" = 0 ] && { log "wine32: skipped (MORPHEL_WINE32=0)"; return; }
+  rm -f "$OUT/wine32-status"
+  [ "$WINE32" = 0 ] && { wine32_missing "left out (MORPHEL_WINE32=0)"; return; }
   if is_installed wine32:i386; then
     log "wine32: present"
     return
   fi
-  local why=""
+  WHY=""
   if ! is_root; then
-    why="not root"
+    WHY="not root"
   elif [ "$(dpkg --print-architecture)" != amd64 ]; then
-    why="host architecture is $(dpkg --print-architecture), not amd64"
+    WHY="host architecture is $(dpkg --print-architecture), not amd64"
   else
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-      log "wine32: dpkg --add-architecture i386"
-      dpkg --add-architecture i386
-      APT_UPDATED=0
-    fi
-    apt_update
-    apt_install wine32:i386 && { log "wine32: installed"; return; }
-    why="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
+    try_install_wine32 && { log "wine32: installed"; return; }
   fi
-  [ "$WINE32" = 1 ] && die "wine32 requested but unavailable: $why"
-  log "wine32: not installed ($why); i686 programs cannot be run under Wine"
+  [ "$WINE32" = 1 ] && die "wine32 requested but unavailable: $WHY"
+  wine32_missing "$WHY"
+}
+
+# Sets WHY when it fails. An i386 architecture with nothing installed from it
+# is taken for one an interrupted run left, and removed again on failure.
+try_install_wine32() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    log "wine32: dpkg --add-architecture i386"
+    dpkg --add-architecture i386
+    ADDED_I386=1
+  elif i386_unused; then
+    ADDED_I386=1
+  fi
+  if ! apt_update_retry "$OUT/logs/apt-update.log"; then
+    WHY="the i386 package index could not be fetched: $(grep -m1 -E '^E: ' "$OUT/logs/apt-update.log")"
+    undo_i386
+    return 1
+  fi
+  apt_install wine32:i386 && return 0
+  WHY="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
+  undo_i386
+  return 1
+}
+
+# Takes back what try_install_wine32 did: the i386 packages a failed or
+# interrupted install left, and the architecture.
+undo_i386() {
+  [ "$ADDED_I386" = 1 ] || return 0
+  apt-get purge -y -q "${APT_OPTS[@]}" '?architecture(i386)' >>"$OUT/logs/apt-install.log" 2>&1 || true
+  drop_i386 "32-bit Wine could not be installed"
+  apt_update_retry "$OUT/logs/apt-update.log" || true
+}
+
+wine32_missing() { # WHY
+  echo "$1" >"$OUT/wine32-status"
+  log "wine32: not installed ($1); going on with 64-bit Wine only:" \
+      "the 32-bit DLL is built but not run"
+}
+
+# An interrupted run must not leave the i386 architecture behind.
+on_exit() {
+  [ "$ADDED_I386" = 1 ] && ! is_installed wine32:i386 && undo_i386
+  return 0
 }
 
 have_deb_src() {
@@ -176,9 +231,18 @@ fetch_sources() {
   done
 }
 
+# Downloads into a folder of its own first: an interrupted download must not
+# leave a .dsc behind that later runs take for a complete source.
 download_source() {
-  (cd "$OUT/cache/pkgs" && apt-get source -q --download-only "$1") \
-    >>"$OUT/logs/apt-source.log" 2>&1 && return
+  local part="$OUT/cache/pkgs/.part"
+  rm -rf "$part"
+  mkdir -p "$part"
+  chmod 0777 "$part" 2>/dev/null || true
+  if (cd "$part" && apt-get source -q --download-only "$1") >>"$OUT/logs/apt-source.log" 2>&1; then
+    mv -f "$part"/* "$OUT/cache/pkgs/"
+    rm -rf "$part"
+    return
+  fi
   log "apt-get source $1 failed (log: $OUT/logs/apt-source.log)"
   return 1
 }
@@ -315,6 +379,9 @@ main() {
   local arch todo=()
   mkdir -p "$OUT/logs"
   log "output: $OUT"
+  trap on_exit EXIT
+  trap 'exit 130' INT TERM HUP
+  is_root && dpkg_finish_interrupted
   install_packages
   install_wine32
 

@@ -33,11 +33,15 @@ pass() { PASSED=$((PASSED + 1)); log "PASS $*"; }
 fail() { FAILED=$((FAILED + 1)); log "FAIL $*"; }
 die() { printf '[windows] ERROR: %s\n' "$*" >&2; exit 1; }
 
-WINE64=/usr/lib/wine/wine64
-[ -x "$WINE64" ] || WINE64=$(command -v wine64 || true)
-[ -x "$WINE64" ] || die "wine64 not found (run tools/windows/setup-deps.sh)"
-HAVE_WINE32=0
-[ -x /usr/lib/wine/wine ] && HAVE_WINE32=1
+# Looked for after the set-up, which installs Wine.
+find_wine() {
+  WINE64=/usr/lib/wine/wine64
+  [ -x "$WINE64" ] || WINE64=$(command -v wine64 || true)
+  [ -x "$WINE64" ] || die "wine64 not found (run tools/windows/setup-deps.sh)"
+  HAVE_WINE32=0
+  [ -x /usr/lib/wine/wine ] && HAVE_WINE32=1
+  return 0
+}
 
 guid() { sed -n "s/^#define $1 \"\(.*\)\"/{\1}/p" "$ROOT/include/morphel/morphel.h"; }
 CLSID=$(guid MORPHEL_CLSID_IMAGES_TEXT)
@@ -283,10 +287,22 @@ test_bitness() { # BITS BUILDDIR
   log "$bits-bit tests: $((SECONDS - t0))s"
 }
 
+# counted COMMAND...: runs it, then sets COUNTED to the checks it added.
+counted() {
+  local p0=$PASSED f0=$FAILED
+  "$@"
+  COUNTED="$((PASSED - p0)) passed, $((FAILED - f0)) failed"
+}
+
+wine32_reason() {
+  cat "$OUT/wine32-status" 2>/dev/null || echo "see tools/windows/setup-deps.sh"
+}
+
 main() {
   remove_earlier_runs
   mkdir -p "$WORK"
   timed "setup-deps" "$WORK/setup-deps.log" bash "$ROOT/tools/windows/setup-deps.sh"
+  find_wine
   start_prefix
   build_dll x86_64 build/win64
   build_dll i686 build/win32
@@ -295,14 +311,20 @@ main() {
   linux_library
   build_same_drawing
   wait_prefix
-  test_bitness 64 build/win64
+  local summary64 summary32
+  counted test_bitness 64 build/win64
+  summary64="run: $COUNTED"
   if [ "$HAVE_WINE32" = 1 ]; then
-    test_bitness 32 build/win32
+    counted test_bitness 32 build/win32
+    summary32="run: $COUNTED"
   else
+    summary32="built, not run: 32-bit Wine is not installed ($(wine32_reason))"
     log "32-bit Wine not installed: the 32-bit DLL is built but not run"
   fi
   wineserver -k 2>/dev/null || true
   log "done in $((SECONDS - START))s"
+  echo "Windows 64-bit: $summary64"
+  echo "Windows 32-bit: $summary32"
   echo "$PASSED passed, $FAILED failed"
   [ "$FAILED" -eq 0 ]
 }
