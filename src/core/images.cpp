@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "host/module.h"
+#include "core/module_lock.h"
 
 namespace morphel {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/status.h"
-#include "host/module.h"
+#include "core/module_lock.h"
 
 namespace morphel {
 

@@ -1,28 +1,16 @@
-// Module lifetime: the lock count, the load and unload work and the unload rule.
+// Module lifetime: the load and unload work and the unload rule.
 #include "host/module.h"
 
 #include <gd.h>
 
-#include <atomic>
-
 namespace morphel {
 namespace {
-
-std::atomic<long> lockCount{0};
-void *moduleInstance = nullptr;
 
 // libgd prints diagnostics on stderr by default; a component inside a host
 // process keeps quiet and reports through its statuses instead.
 void SilentGdErrorHandler(int, const char *, va_list) {}
 
 }  // namespace
-
-void ModuleLock() { lockCount.fetch_add(1); }
-void ModuleUnlock() { lockCount.fetch_sub(1); }
-long ModuleLockCount() { return lockCount.load(); }
-
-void *ModuleInstance() { return moduleInstance; }
-void SetModuleInstance(void *instance) { moduleInstance = instance; }
 
 void ModuleAttach() {
   gdSetErrorMethod(SilentGdErrorHandler);

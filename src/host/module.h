@@ -1,20 +1,12 @@
-// Module state of the in-process server: the lock count and the module handle.
+// Module state of the in-process server: load and unload work and the class
+// factories (the lock count and the module handle are in core/module_lock.h).
 #ifndef MORPHEL_HOST_MODULE_H
 #define MORPHEL_HOST_MODULE_H
 
+#include "core/module_lock.h"
 #include "morphel/automation.h"
 
 namespace morphel {
-
-// Live objects, a client-held class factory and LockServer(TRUE) calls each hold
-// one lock; the module may be unloaded only at 0. Interlocked.
-void ModuleLock();
-void ModuleUnlock();
-long ModuleLockCount();
-
-// The module's instance handle (Windows), or null.
-void *ModuleInstance();
-void SetModuleInstance(void *instance);
 
 // Process-wide set-up at load and clean-up at unload (libgd diagnostics off,
 // font cache).
