@@ -89,7 +89,10 @@ void ClippedEllipseFill(gdImagePtr im, int mx, int my, int w, int h, int colour)
 }
 
 void FilledEllipse(gdImagePtr im, int mx, int my, int w, int h, int colour) {
-  const long long a = w >> 1, b = std::llabs(static_cast<long long>(h >> 1));
+  // A negative width paints nothing, but the library still forms mx - a and
+  // mx + a: both sides count, whatever the sign.
+  const long long a = std::llabs(static_cast<long long>(w >> 1));
+  const long long b = std::llabs(static_cast<long long>(h >> 1));
   // The library walks its rows and columns in int: they must not reach the
   // ends of the range.
   const bool inIntRange = mx + a < INT32_MAX - 2 && my + b < INT32_MAX - 2 &&

@@ -104,6 +104,14 @@ TEST(EllipseFill, HugeSizesArePaintedInProportionToTheImage) {
   EXPECT_EQ(obj->DrawFilledEllipse(50, -1000000000, 100, INT_MAX), S_OK);
   EXPECT_EQ(test::Raw(obj, 50, 0), kWhite);
   EXPECT_EQ(test::Raw(obj, 0, 0), 0);
+
+  // Negative widths paint nothing, also where mx - w / 2 passes INT_MAX (the
+  // library's column loop then wraps round and never ends).
+  ASSERT_EQ(obj->CreateImage(8, 6), S_OK);
+  EXPECT_EQ(obj->DrawFilledEllipse(1684334243, 0, -1264344157, -1549556829), S_OK);
+  EXPECT_EQ(obj->DrawFilledEllipse(4, 3, -1264344157, 4), S_OK);
+  EXPECT_EQ(obj->DrawFilledEllipse(4, 3, -6, 4), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj)), 0);
 }
 
 }  // namespace
