@@ -63,7 +63,8 @@ run_windows() {
     return
   fi
   echo "=== windows: cross-build and tests under Wine"
-  MORPHEL_LINUX_LIB="$PWD/build/default/libmorphel.so" bash tools/windows/test.sh 2>&1 | tee "$out"
+  MORPHEL_WIN_SETUP_DONE=1 MORPHEL_LINUX_LIB="$PWD/build/default/libmorphel.so" \
+    bash tools/windows/test.sh 2>&1 | tee "$out"
   if grep -q '^Windows 64-bit: ' "$out"; then
     mapfile -t -O "${#summary[@]}" summary < <(grep -E '^Windows (64|32)-bit: ' "$out")
   else
