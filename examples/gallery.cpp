@@ -1,8 +1,8 @@
 // A gallery of the drawing primitives: loads libmorphel.so, draws one scene on
 // a true-colour and on a palette canvas through the IImages vtable (lines,
 // rectangles, ellipses, arcs, pies, fills, pixels, polygons from arrays and
-// bitmap text) and writes them as PNG files into the directory given as the
-// first argument (default out/).
+// bitmap text), a page of TrueType text, and writes them as PNG files into the
+// directory given as the first argument (default out/).
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -175,6 +175,52 @@ void Scene(IImages *images) {
   Translucent(images);
 }
 
+// TrueType text on a palette canvas: the system's DejaVu Sans found through the
+// automatic font path, with and without anti-aliasing, turned about one point,
+// and a text inside the box that measuring it gives.
+void TrueTypePage(IImages *images, void *library) {
+  images->CreateImagePalette(600, 320);
+  images->SetColor(250, 248, 240);
+  images->DrawFilledRectangle(0, 0, 599, 319);
+  images->SetFontPathTTFAuto();
+  images->SetFontTTF(Text("DejaVuSans"));
+  images->SetFontSizeTTF(18);
+  images->SetColor(20, 20, 60);
+  images->DrawTextTTF(10, 30, Text("Anti-aliased TrueType text &#8212; size 18"));
+  images->SetTextAntialias(0);
+  images->DrawTextTTF(10, 60, Text("The same without anti-aliasing"));
+  images->SetTextAntialias(1);
+  images->SetFontSizeTTF(12);
+  const int angles[] = {0, 30, 60, 90, 150, 210, 270, 330};
+  const int reds[] = {200, 160, 120, 80, 40, 0, 0, 0};
+  for (int i = 0; i < 8; ++i) {
+    images->SetColor(reds[i], 40 + 20 * i, 120);
+    images->DrawTextAngleTTF(150, 185, angles[i], Text(("    " + std::to_string(angles[i]) +
+                                                        " degrees").c_str()));
+  }
+  images->SetFontTTF(Text("nosuch DejaVuSans-Bold"));  // the second name is used
+  images->SetFontSizeTTF(24);
+  images->SetColor(0, 100, 0);
+  images->DrawTextTTF(320, 190, Text("Measured box"));
+  auto getElement = reinterpret_cast<HRESULT (*)(SAFEARRAY *, LONG *, void *)>(
+      dlsym(library, "SafeArrayGetElement"));
+  auto clear = reinterpret_cast<HRESULT (*)(VARIANT *)>(dlsym(library, "VariantClear"));
+  VARIANT box{};
+  if (getElement == nullptr || clear == nullptr ||
+      images->GetTextTTFRectangle(320, 190, Text("Measured box"), &box) != S_OK) {
+    return;
+  }
+  LONG side[4] = {};
+  for (LONG i = 0; i < 4; ++i) {
+    VARIANT element{};
+    getElement(V_ARRAY(&box), &i, &element);
+    side[i] = V_I4(&element);
+  }
+  clear(&box);
+  images->SetColor(200, 0, 0);
+  images->DrawRectangle(side[0] - 3, side[1] - 3, side[2] + 3, side[3] + 3);
+}
+
 // Writes the current image as PNG; false when writing failed.
 bool Save(IImages *images, const std::string &path) {
   std::u16string wide(path.begin(), path.end());
@@ -239,6 +285,9 @@ int main(int argc, char **argv) {
   bool written = Save(images, directory + "/gallery-truecolour.png");
   images->SetImage(1);
   written = Save(images, directory + "/gallery-palette.png") && written;
+  images->SetImage(2);
+  TrueTypePage(images, library);
+  written = Save(images, directory + "/gallery-truetype.png") && written;
   images->Release();
   return written ? 0 : 2;
 }
