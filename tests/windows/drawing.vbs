@@ -77,6 +77,31 @@ o.SetInterlace 1
 o.WriteToFile folder & "blend-interlaced.png"
 o.SetImageType 1
 o.WriteToFile folder & "blend-progressive.jpg"
+
+' TrueType text: DejaVu Sans from the Windows Fonts folder, the same file the
+' Linux library draws with.
+o.SetImage 3
+o.CreateImage 160, 60
+o.SetColor 255, 255, 240
+o.DrawFilledRectangle 0, 0, 159, 59
+o.SetFontPathTTFAuto
+o.SetFontTTF "nosuch DejaVuSans"
+o.SetFontSizeTTF 16
+o.SetColor 0, 0, 128
+o.DrawTextTTF 6, 24, "TrueType &#233; &amp;"
+o.SetColor 160, 0, 0
+o.DrawTextAngleTTF 20, 56, 15, "angle 15"
+o.SetImageType 0
+o.WriteToFile folder & "truetype.png"
+o.SetImage 4
+o.CreateImagePalette 160, 40
+o.SetColor 255, 255, 255
+o.SetColor 0, 0, 0
+o.SetTextAntialias 0
+o.DrawTextTTF 6, 18, "Plain text"
+o.SetTextAntialias 1
+o.DrawTextTTF 6, 36, "Smooth text"
+o.WriteToFile folder & "truetype-palette.png"
 If Err.Number <> 0 Then
   WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
   WScript.Quit 1
