@@ -20,6 +20,8 @@ namespace {
 constexpr double kTrueTypeRadiansPerDegree = 0.01745277777777778;
 constexpr int kMaxFontSize = 500;
 constexpr char kFontError[] = "font error";
+static_assert(sizeof Images::ttfFontName == kFontListCapacity + 1);
+static_assert(sizeof Images::ttfFontPath == kFontPathCapacity + 1);
 
 // The library's texts for a font that cannot be found or opened; the caller
 // sees them all as "font error".
