@@ -22,8 +22,10 @@ constexpr int kShift[kAxes] = {3, 2, 3, 4};
 constexpr int kLastCell[kAxes] = {31, 63, 31, 7};
 // Distance weights: per squared unit red counts 4, green 9, blue 1, alpha 16.
 constexpr int kScale[kAxes] = {2, 3, 1, 4};
-// The histogram is one flat array, alpha innermost.
-constexpr int kStride[kAxes] = {64 * 32 * 8, 32 * 8, 8, 1};
+// The histogram is one flat array with alpha outermost and blue innermost, so
+// that a mostly opaque picture touches one eighth of it.
+constexpr int kStride[kAxes] = {64 * 32, 32, 1, 32 * 64 * 32};
+static_assert(kStride[2] == 1, "blue runs are contiguous");
 constexpr int kHistogramCells = 32 * 64 * 32 * 8;
 constexpr int kMaxEntries = gdMaxColors;
 // The nearest-entry map is worked out for blocks of 4 x 8 x 4 x 1 cells.
@@ -40,7 +42,7 @@ inline int CellIndexOf(int pixel) {
   return (gdTrueColorGetRed(pixel) >> kShift[0]) * kStride[0] +
          (gdTrueColorGetGreen(pixel) >> kShift[1]) * kStride[1] +
          (gdTrueColorGetBlue(pixel) >> kShift[2]) * kStride[2] +
-         (gdTrueColorGetAlpha(pixel) >> kShift[3]);
+         (gdTrueColorGetAlpha(pixel) >> kShift[3]) * kStride[3];
 }
 
 int IndexOf(const Cell &c) {
@@ -48,7 +50,7 @@ int IndexOf(const Cell &c) {
 }
 
 Cell CellAt(int index) {
-  return {index / kStride[0], index / kStride[1] % 64, index / kStride[2] % 32, index % 8};
+  return {index / kStride[0] % 32, index / kStride[1] % 64, index % 32, index / kStride[3]};
 }
 
 // The centre of cell number `cell` on an axis, in channel units.
@@ -57,15 +59,17 @@ int CellCentre(int axis, int cell) {
 }
 
 // Calls visit(cell, count) for the cells from lo to hi (inclusive on every
-// axis) in histogram order, until visit returns false; false when it did.
+// axis) in memory order (alpha, red, green, blue), until visit returns false;
+// false when it did.
 template <typename Visit>
 bool VisitCells(const uint16_t *counts, const Cell &lo, const Cell &hi, Visit visit) {
   Cell c;
-  for (c[0] = lo[0]; c[0] <= hi[0]; ++c[0]) {
-    for (c[1] = lo[1]; c[1] <= hi[1]; ++c[1]) {
-      for (c[2] = lo[2]; c[2] <= hi[2]; ++c[2]) {
-        for (c[3] = lo[3]; c[3] <= hi[3]; ++c[3]) {
-          if (!visit(c, counts[IndexOf(c)])) return false;
+  for (c[3] = lo[3]; c[3] <= hi[3]; ++c[3]) {
+    for (c[0] = lo[0]; c[0] <= hi[0]; ++c[0]) {
+      for (c[1] = lo[1]; c[1] <= hi[1]; ++c[1]) {
+        const uint16_t *run = counts + c[3] * kStride[3] + c[0] * kStride[0] + c[1] * kStride[1];
+        for (c[2] = lo[2]; c[2] <= hi[2]; ++c[2]) {
+          if (!visit(c, run[c[2]])) return false;
         }
       }
     }
@@ -224,12 +228,14 @@ class NearestEntries {
     int best[kBlockCells];
     BestEntries(lo, candidates, candidateCount, best);
     int n = 0;
-    Cell last = first;
-    for (int axis = 0; axis < kAxes; ++axis) last[axis] += kBlockSpan[axis] - 1;
-    VisitCells(cache_, first, last, [&](const Cell &c, int) {
-      cache_[IndexOf(c)] = static_cast<uint16_t>(best[n++] + 1);
-      return true;
-    });
+    Cell c = first;
+    for (c[0] = first[0]; c[0] < first[0] + kBlockSpan[0]; ++c[0]) {
+      for (c[1] = first[1]; c[1] < first[1] + kBlockSpan[1]; ++c[1]) {
+        for (c[2] = first[2]; c[2] < first[2] + kBlockSpan[2]; ++c[2]) {
+          cache_[IndexOf(c)] = static_cast<uint16_t>(best[n++] + 1);
+        }
+      }
+    }
   }
 
   // The entries whose least distance to the block is at most the smallest
