@@ -80,26 +80,32 @@ void BesidePeer(benchmark::State &state, const Operation &operation, void (*peer
   state.counters["ratio"] = own / theirs;
 }
 
-void LibraryGreyScale(gdImagePtr im) { gdImageGrayScale(im); }
-void LibraryToPalette(gdImagePtr im) { gdImageTrueColorToPalette(im, 0, 256); }
+void LibraryGreyScale(gdImagePtr im) {
+  gdImageGrayScale(im);
+}
+void LibraryToPalette(gdImagePtr im) {
+  gdImageTrueColorToPalette(im, 0, 256);
+}
 
 void BM_ConvertToGrayScale(benchmark::State &state) {
-  BesidePeer(state, [](morphel::Images &o) { return o.ConvertToGrayScale(); }, LibraryGreyScale);
+  BesidePeer(
+      state, [](morphel::Images &o) { return o.ConvertToGrayScale(); }, LibraryGreyScale);
 }
 void BM_ConvertToMonochrome(benchmark::State &state) {
-  BesidePeer(state, [](morphel::Images &o) { return o.ConvertToMonochrome(128); },
-             LibraryGreyScale);
+  BesidePeer(
+      state, [](morphel::Images &o) { return o.ConvertToMonochrome(128); }, LibraryGreyScale);
 }
 void BM_ConvertToMonochromeAuto(benchmark::State &state) {
-  BesidePeer(state, [](morphel::Images &o) { return o.ConvertToMonochromeAuto(); },
-             LibraryGreyScale);
+  BesidePeer(
+      state, [](morphel::Images &o) { return o.ConvertToMonochromeAuto(); }, LibraryGreyScale);
 }
 void BM_ConvertToPalette(benchmark::State &state) {
-  BesidePeer(state, [](morphel::Images &o) { return o.ConvertToPalette(); }, LibraryToPalette);
+  BesidePeer(
+      state, [](morphel::Images &o) { return o.ConvertToPalette(); }, LibraryToPalette);
 }
 void BM_ConvertToPaletteNoAlpha(benchmark::State &state) {
-  BesidePeer(state, [](morphel::Images &o) { return o.ConvertToPaletteNoAlpha(); },
-             LibraryToPalette);
+  BesidePeer(
+      state, [](morphel::Images &o) { return o.ConvertToPaletteNoAlpha(); }, LibraryToPalette);
 }
 
 BENCHMARK(BM_ConvertToGrayScale)->UseManualTime()->Unit(benchmark::kMillisecond);

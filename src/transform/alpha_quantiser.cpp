@@ -1,8 +1,6 @@
 // The alpha-aware median-cut quantiser: a histogram over red, green, blue and
 // alpha, boxes split first by population and then by size, one palette entry
 // per box, and a nearest-entry map worked out one block of cells at a time.
-#include "transform/alpha_quantiser_p.h"
-
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -10,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include "transform/alpha_quantiser_p.h"
 
 namespace morphel {
 
@@ -35,7 +35,9 @@ constexpr int kBlockCells = 4 * 8 * 4 * 1;
 using Cell = std::array<int, kAxes>;
 using Colour = std::array<int, kAxes>;  // red, green, blue, alpha
 
-int Square(int v) { return v * v; }
+int Square(int v) {
+  return v * v;
+}
 
 // The cell of a packed pixel, as an index into the flat histogram.
 inline int CellIndexOf(int pixel) {
@@ -268,9 +270,9 @@ class NearestEntries {
     return count;
   }
 
-  // For every cell of the block (in histogram order), the candidate nearest
-  // to its centre; the squared distance is the sum of one term per axis, each
-  // taken from the few positions the block spans on that axis.
+  // For every cell of the block (red outermost, blue innermost), the nearest
+  // candidate to its centre; the squared distance is the sum of one term per
+  // axis, each taken from the few positions the block spans on that axis.
   void BestEntries(const int *lo, const int *candidates, int count, int *best) const {
     int bestDistance[kBlockCells];
     for (int &d : bestDistance) d = INT_MAX;
@@ -301,6 +303,23 @@ class NearestEntries {
   uint16_t *cache_;
   const Palette &palette_;
 };
+
+// One palette entry per box of the median cut over the counted histogram.
+void ChoosePalette(const uint16_t *counts, Palette &palette) {
+  Box boxes[kMaxEntries];
+  palette.count = CutBoxes(counts, boxes);
+  for (int i = 0; i < palette.count; ++i) palette.entries[i] = BoxColour(counts, boxes[i]);
+}
+
+// Writes the nearest entry of every pixel's cell into rows.
+void MapPixels(gdImagePtr im, NearestEntries nearest, unsigned char **rows) {
+  for (int y = 0; y < gdImageSY(im); ++y) {
+    const int *source = im->tpixels[y];
+    for (int x = 0; x < gdImageSX(im); ++x) {
+      rows[y][x] = static_cast<unsigned char>(nearest.For(CellIndexOf(source[x])));
+    }
+  }
+}
 
 // Whether any pixel was fully transparent, any fully opaque.
 struct AlphaExtremes {
@@ -388,26 +407,15 @@ struct FreeDeleter {
 }  // namespace
 
 bool QuantiseWithAlpha(gdImagePtr im) {
-  const int w = gdImageSX(im), h = gdImageSY(im);
   std::unique_ptr<uint16_t[], FreeDeleter> counts(
       static_cast<uint16_t *>(std::calloc(kHistogramCells, sizeof(uint16_t))));
-  unsigned char **rows = counts ? AllocateRows(w, h) : nullptr;
+  unsigned char **rows = counts ? AllocateRows(gdImageSX(im), gdImageSY(im)) : nullptr;
   if (rows == nullptr) return false;
-
   const AlphaExtremes seen = CountPixels(im, counts.get());
-  Box boxes[kMaxEntries];
   Palette palette;
-  palette.count = CutBoxes(counts.get(), boxes);
-  for (int i = 0; i < palette.count; ++i) palette.entries[i] = BoxColour(counts.get(), boxes[i]);
-
+  ChoosePalette(counts.get(), palette);
   std::memset(counts.get(), 0, kHistogramCells * sizeof(uint16_t));
-  NearestEntries nearest(counts.get(), palette);
-  for (int y = 0; y < h; ++y) {
-    const int *source = im->tpixels[y];
-    for (int x = 0; x < w; ++x) {
-      rows[y][x] = static_cast<unsigned char>(nearest.For(CellIndexOf(source[x])));
-    }
-  }
+  MapPixels(im, NearestEntries(counts.get(), palette), rows);
   PinExtremeAlphas(palette, seen);
   BecomePaletteImage(im, palette, rows);
   return true;

@@ -10,7 +10,9 @@ namespace {
 // Brightness of a pixel from its channels: double precision, the green term
 // first, then red, then blue, so that equal channels can come out just below
 // their value (as the weights are not exact in binary).
-double Brightness(int r, int g, int b) { return (0.587 * g + 0.299 * r) + 0.114 * b; }
+double Brightness(int r, int g, int b) {
+  return (0.587 * g + 0.299 * r) + 0.114 * b;
+}
 
 // Brightness of the pixel value p (a palette index or a packed colour); alpha
 // plays no part.

@@ -35,7 +35,9 @@ HRESULT ConvertToPaletteWith(const Images &obj, bool (*quantise)(gdImagePtr)) {
 
 }  // namespace
 
-HRESULT Images::ConvertToPalette() { return ConvertToPaletteWith(*this, QuantiseWithAlpha); }
+HRESULT Images::ConvertToPalette() {
+  return ConvertToPaletteWith(*this, QuantiseWithAlpha);
+}
 
 HRESULT Images::ConvertToPaletteNoAlpha() {
   return ConvertToPaletteWith(*this, QuantiseColourOnly);

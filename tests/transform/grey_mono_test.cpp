@@ -32,7 +32,9 @@ void ConvertByLibraryCalls(gdImagePtr im, const Level &level) {
   }
 }
 
-int GreyLevel(double y) { return y > 255.0 ? 255 : static_cast<int>(y); }
+int GreyLevel(double y) {
+  return y > 255.0 ? 255 : static_cast<int>(y);
+}
 Level Threshold(int t) {
   return [t](double y) { return static_cast<int>(y) <= t ? 0 : 255; };
 }
@@ -53,10 +55,14 @@ int MeanThreshold(gdImagePtr im) {
 // translucent pixels (alpha is ignored) and a spread of others: a few dozen
 // for palette images, hundreds otherwise.
 int SampleColour(int x, int y, bool few) {
-  static const int fixed[] = {gdTrueColor(0, 0, 0),          gdTrueColor(1, 1, 1),
-                              gdTrueColor(255, 255, 255),    gdTrueColor(1, 0, 0),
-                              gdTrueColor(0, 0, 9),          gdTrueColorAlpha(200, 10, 60, 127),
-                              gdTrueColorAlpha(90, 90, 90, 40), gdTrueColor(128, 128, 128)};
+  static const int fixed[] = {gdTrueColor(0, 0, 0),
+                              gdTrueColor(1, 1, 1),
+                              gdTrueColor(255, 255, 255),
+                              gdTrueColor(1, 0, 0),
+                              gdTrueColor(0, 0, 9),
+                              gdTrueColorAlpha(200, 10, 60, 127),
+                              gdTrueColorAlpha(90, 90, 90, 40),
+                              gdTrueColor(128, 128, 128)};
   if (y == 0 && x < 8) return fixed[x];
   if (few) return gdTrueColor((x % 6) * 50, (y % 5) * 60, 255 - (x % 6) * 50);
   return gdTrueColorAlpha((x * 37) & 0xFF, (y * 53 + x) & 0xFF, (x * y) & 0xFF, (x + y) % 128);
@@ -75,8 +81,7 @@ void Paint(gdImagePtr im, Kind kind) {
     for (int x = 0; x < gdImageSX(im); ++x) {
       const int c = SampleColour(x, y, !gdImageTrueColor(im));
       const int r = gdTrueColorGetRed(c), g = gdTrueColorGetGreen(c), b = gdTrueColorGetBlue(c);
-      gdImageSetPixel(im, x, y,
-                      gdImageTrueColor(im) ? c : gdImageColorResolve(im, r, g, b));
+      gdImageSetPixel(im, x, y, gdImageTrueColor(im) ? c : gdImageColorResolve(im, r, g, b));
     }
   }
   if (kind == Kind::kTrueColourBlending) gdImageAlphaBlending(im, 1);
@@ -137,8 +142,8 @@ const Conversion kConversions[] = {
 };
 
 TEST(GreyMono, EveryConversionMatchesTheLibraryCallsPixelForPixel) {
-  for (Kind kind : {Kind::kTrueColour, Kind::kTrueColourBlending, Kind::kPalette,
-                    Kind::kNearlyFullPalette}) {
+  for (Kind kind :
+       {Kind::kTrueColour, Kind::kTrueColourBlending, Kind::kPalette, Kind::kNearlyFullPalette}) {
     for (const Conversion &conversion : kConversions) {
       SCOPED_TRACE(std::string(conversion.name) + " kind " +
                    std::to_string(static_cast<int>(kind)));
@@ -165,7 +170,7 @@ TEST(GreyMono, ThresholdEdgesAndTheGreyJustBelowEqualChannels) {
       {gdTrueColor(2, 2, 2), -1, gdTrueColor(1, 1, 1)},
       {gdTrueColor(3, 3, 3), -1, gdTrueColor(3, 3, 3)},
       {gdTrueColorAlpha(255, 255, 255, 100), -1, gdTrueColor(255, 255, 255)},
-      {gdTrueColor(1, 0, 0), 0, gdTrueColor(0, 0, 0)},  // brightness 0.299
+      {gdTrueColor(1, 0, 0), 0, gdTrueColor(0, 0, 0)},        // brightness 0.299
       {gdTrueColor(0, 0, 9), 0, gdTrueColor(255, 255, 255)},  // 1.026
       {gdTrueColor(1, 1, 1), 0, gdTrueColor(0, 0, 0)},
       {gdTrueColor(255, 255, 255), 255, gdTrueColor(0, 0, 0)},

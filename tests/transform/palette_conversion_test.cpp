@@ -19,8 +19,8 @@ using Entry = std::array<int, 4>;  // red, green, blue, alpha
 std::vector<Entry> PaletteOf(gdImagePtr im) {
   std::vector<Entry> entries;
   for (int i = 0; i < gdImageColorsTotal(im); ++i) {
-    entries.push_back({gdImageRed(im, i), gdImageGreen(im, i), gdImageBlue(im, i),
-                       gdImageAlpha(im, i)});
+    entries.push_back(
+        {gdImageRed(im, i), gdImageGreen(im, i), gdImageBlue(im, i), gdImageAlpha(im, i)});
   }
   return entries;
 }
@@ -126,7 +126,9 @@ TEST(PaletteConversion, WithAlphaGivesTheHandWorkedPalettes) {
        {gdTrueColorAlpha(100, 150, 200, 64), gdTrueColorAlpha(100, 150, 200, 64)},
        {{100, 150, 204, 72}},
        {0, 0}},
-      {"one fully transparent colour", {gdTrueColorAlpha(10, 20, 30, 127)}, {{12, 22, 28, 127}},
+      {"one fully transparent colour",
+       {gdTrueColorAlpha(10, 20, 30, 127)},
+       {{12, 22, 28, 127}},
        {0}},
   };
   for (const Case &c : cases) {
