@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 #include "core/images.h"
 
@@ -29,19 +30,17 @@ void PaintPicture(gdImagePtr im) {
   }
 }
 
-class BenchObject {
- public:
-  BenchObject() {
-    object_ = new morphel::Images();
-    object_->AddRef();
-  }
-  ~BenchObject() { object_->Release(); }
-  morphel::Images *operator->() { return object_; }
-  morphel::Images &get() { return *object_; }
-
- private:
-  morphel::Images *object_;
+// An object of the component, released with the holder.
+struct Releaser {
+  void operator()(morphel::Images *object) const { object->Release(); }
 };
+using ObjectHolder = std::unique_ptr<morphel::Images, Releaser>;
+
+ObjectHolder NewObject() {
+  auto *object = new morphel::Images();
+  object->AddRef();
+  return ObjectHolder(object);
+}
 
 gdImagePtr PictureCopy(gdImagePtr picture) {
   gdImagePtr im = gdImageCreateTrueColor(kW, kH);
@@ -64,11 +63,11 @@ using Operation = std::function<HRESULT(morphel::Images &)>;
 void BesidePeer(benchmark::State &state, const Operation &operation, void (*peer)(gdImagePtr)) {
   gdImagePtr picture = gdImageCreateTrueColor(kW, kH);
   PaintPicture(picture);
-  BenchObject object;
+  ObjectHolder object = NewObject();
   double own = 0.0, theirs = 0.0;
   for (auto _ : state) {
     object->PlaceImage(PictureCopy(picture));
-    const double seconds = Seconds([&] { operation(object.get()); });
+    const double seconds = Seconds([&] { operation(*object); });
     own += seconds;
     state.SetIterationTime(seconds);
     gdImagePtr copy = PictureCopy(picture);
