@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs every test from a fresh machine: installs what is missing, builds the
 # default and the sanitizer configuration from scratch and runs the suite in
-# both; then sets up the Windows cross build (tools/windows/setup-deps.sh,
-# which installs Wine) and runs the Windows DLLs under Wine
-# (MORPHEL_SKIP_WINDOWS=1 leaves that out). Every part runs even when an
-# earlier one failed; the last lines say what ran and end with
+# both, and the text tests (threads sharing the font search path) under
+# ThreadSanitizer; then sets up the Windows cross build
+# (tools/windows/setup-deps.sh, which installs Wine) and runs the Windows DLLs
+# under Wine (MORPHEL_SKIP_WINDOWS=1 leaves that out). Every part runs even
+# when an earlier one failed; the last lines say what ran and end with
 # "N passed, N failed". The exit code is non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -75,6 +76,7 @@ run_windows() {
 
 run_preset default "Linux suites (default)"
 run_preset asan "Sanitizer suites (asan)"
+run_preset tsan "Thread sanitizer, text tests (tsan)"
 run_windows
 
 echo "=== what ran"
