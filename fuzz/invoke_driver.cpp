@@ -160,14 +160,19 @@ constexpr VARTYPE kArrayTypes[] = {VT_UI1, VT_I1,   VT_I2,   VT_UI2,  VT_I4,    
                                    VT_BOOL, VT_ERROR, VT_BSTR, VT_VARIANT, VT_DECIMAL,
                                    VT_DISPATCH, VT_UNKNOWN};
 
+constexpr DISPID kSetFontTTF = 11;
+constexpr DISPID kSetFontPathTTF = 13;
+
 class Builder {
  public:
-  Builder(Input &in, Arena &arena, const std::string &folder, bool pathsOnly)
-      : in_(in), arena_(arena), folder_(folder), pathsOnly_(pathsOnly) {}
+  // pathOp: the operation when it opens files (its strings are then names
+  // in the folder, or fonts to read), else 0.
+  Builder(Input &in, Arena &arena, const std::string &folder, DISPID pathOp)
+      : in_(in), arena_(arena), folder_(folder), pathOp_(pathOp) {}
 
   // A variant the caller owns, of any kind, into v (initialised).
   void Any(VARIANT *v, int depth) {
-    if (pathsOnly_) return Path(v);
+    if (pathOp_ != 0) return Path(v);
     switch (in_.Pick(depth > 2 ? 6 : 10)) {
       case 0: case 1: case 2: return Scalar(v, kScalarTypes[in_.Pick(std::size(kScalarTypes))]);
       case 3: return Scalar(v, VT_I4);
@@ -178,10 +183,18 @@ class Builder {
     }
   }
 
-  // A string argument of an operation that opens files: a name in the folder.
+  // A string argument of an operation that opens files: a name in the
+  // folder; for the font operations also fonts and font folders to read.
   void Path(VARIANT *v) {
     static constexpr const char *kEndings[] = {".png", ".jpg", ".gif", ".bmp", ".wbmp", "", ".ttf"};
+    static constexpr const char *kFonts[] = {"DejaVuSans", "DejaVuSans.ttf", "dejavusans-bold",
+                                             "NoSuchFont", ""};
+    static constexpr const char *kFontFolder = "/usr/share/fonts/truetype/dejavu";
     std::string path = folder_ + "/f" + std::to_string(in_.Pick(6)) + kEndings[in_.Pick(7)];
+    if (pathOp_ == kSetFontTTF && in_.OneIn(2)) path = kFonts[in_.Pick(std::size(kFonts))];
+    if (pathOp_ == kSetFontPathTTF && in_.OneIn(2)) {
+      path = in_.OneIn(2) ? std::string(kFontFolder) : folder_ + ";" + kFontFolder;
+    }
     std::u16string wide(path.begin(), path.end());
     BSTR s = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     if (in_.OneIn(3)) {
@@ -392,7 +405,7 @@ class Builder {
   Input &in_;
   Arena &arena_;
   const std::string &folder_;
-  bool pathsOnly_;
+  DISPID pathOp_;
 };
 
 // ---- The calls ------------------------------------------------------------------------
@@ -434,7 +447,7 @@ bool InvokeOnce(Input &in, IDispatch *object, const std::string &folder) {
   Arena arena;
   const UINT count = ArgumentCount(in, op);
   std::vector<VARIANT> args(count);
-  Builder builder(in, arena, folder, OpensFiles(id));
+  Builder builder(in, arena, folder, OpensFiles(id) ? id : 0);
   for (VARIANT &a : args) {
     VariantInit(&a);
     builder.Any(&a, 0);
