@@ -101,7 +101,7 @@ install_packages() {
 ADDED_I386=0
 install_wine32() {
   rm -f "$OUT/wine32-status"
-  [ "$WINE32" = 0 ] && { wine32_missing "left out (MORPHEL_WINE32=0)"; return; }
+  [ "$WINE32" = 0 ] && { wine32_missing "MORPHEL_WINE32=0"; return; }
   if is_installed wine32:i386; then
     log "wine32: present"
     return
