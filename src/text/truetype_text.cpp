@@ -40,22 +40,38 @@ const char *ReportedText(const char *libraryText) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// True when text[at] starts "&#" + decimal digits + ";".
-bool StartsDecimalReference(std::string_view text, size_t at) {
+// The largest value the library decodes from a decimal reference: it reads at
+// most five digits.
+constexpr long kLargestShortReference = 99999;
+
+// When text[at] starts "&#" + decimal digits + ";", its length and value
+// (values above kLargestShortReference are capped there plus one); else 0.
+size_t DecimalReferenceLength(std::string_view text, size_t at, long *value) {
   size_t i = at + 2;
-  if (i > text.size() || text[at + 1] != '#') return false;
-  while (i < text.size() && IsDigit(text[i])) ++i;
-  return i > at + 2 && i < text.size() && text[i] == ';';
+  if (i > text.size() || text[at + 1] != '#') return 0;
+  *value = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    *value = std::min(*value * 10 + (text[i] - '0'), kLargestShortReference + 1);
+  }
+  return i > at + 2 && i < text.size() && text[i] == ';' ? i + 1 - at : 0;
 }
 
-// Decimal character references are decoded by the library; it would decode
-// hexadecimal and named ones too, so every other ampersand goes over as the
-// reference for an ampersand and is drawn as itself.
+// Decimal character references are decoded by the library, but only up to
+// five digits, so leading zeros are dropped ("&#00065;" draws "A"); a value
+// beyond five digits stays as it was written. The library would decode
+// hexadecimal and named references too, so every other ampersand goes over as
+// the reference for an ampersand and is drawn as itself.
 std::string EscapeReferences(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size() + 16);
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&' && !StartsDecimalReference(text, i)) {
+    long value = 0;
+    const size_t length = text[i] == '&' ? DecimalReferenceLength(text, i, &value) : 0;
+    if (length > 0) {
+      escaped += value <= kLargestShortReference ? "&#" + std::to_string(value) + ";"
+                                                 : std::string(text.substr(i, length));
+      i += length - 1;
+    } else if (text[i] == '&') {
       escaped += "&#38;";
     } else {
       escaped += text[i];

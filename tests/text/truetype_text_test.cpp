@@ -221,6 +221,15 @@ TEST_F(TrueTypeText, OnlyDecimalReferencesAreDecoded) {
     EXPECT_EQ(RectangleOf(obj, 0, 0, row[0]), RectangleOf(obj, 0, 0, row[1])) << row[0];
   }
   EXPECT_NE(RectangleOf(obj, 0, 0, "&amp;"), RectangleOf(obj, 0, 0, "&"));
+  const char *decoded[][2] = {
+      {"&#00065;B", "AB"},           {"&#000065;", "A"},  // the library alone reads five digits
+      {"&#00000000233;", "\xC3\xA9"}, {"x&#065;&#66;", "xAB"},
+      {"&#100000;", "&#38;#100000;"},  // beyond what the library can decode: drawn as written
+  };
+  for (const auto &row : decoded) {
+    EXPECT_EQ(RectangleOf(obj, 0, 0, row[0]), RectangleOf(obj, 0, 0, row[1])) << row[0];
+  }
+  EXPECT_NE(RectangleOf(obj, 0, 0, "&#000065;"), RectangleOf(obj, 0, 0, "&#38;#000065;"));
 }
 
 }  // namespace
