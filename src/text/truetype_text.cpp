@@ -23,17 +23,22 @@ constexpr char kFontError[] = "font error";
 static_assert(sizeof Images::ttfFontName == kFontListCapacity + 1);
 static_assert(sizeof Images::ttfFontPath == kFontPathCapacity + 1);
 
-// The library's texts for a font that cannot be found or opened; the caller
-// sees them all as "font error".
-constexpr const char *kFontNotFoundTexts[] = {
-    "Could not find/open font",
-    "Could not read font",
-    "font_path() returned an empty font pathname",
+// The library's texts that the caller sees under another name: a font that
+// cannot be found or opened is a "font error", and a glyph that fails to load
+// while the text is laid out (before anything is drawn) is reported as such.
+constexpr struct {
+  const char *library;
+  const char *reported;
+} kRenamedTexts[] = {
+    {"Could not find/open font", kFontError},
+    {"Could not read font", kFontError},
+    {"font_path() returned an empty font pathname", kFontError},
+    {"Problem doing text layout", "Problem loading glyph"},
 };
 
 const char *ReportedText(const char *libraryText) {
-  for (const char *text : kFontNotFoundTexts) {
-    if (std::strcmp(text, libraryText) == 0) return kFontError;
+  for (const auto &text : kRenamedTexts) {
+    if (std::strcmp(text.library, libraryText) == 0) return text.reported;
   }
   return libraryText;
 }
