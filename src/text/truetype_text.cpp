@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -95,16 +96,34 @@ struct TextCall {
   int y;
 };
 
+// Guards the library's font state, which every call below sets up and tears
+// down again. The library holds its own lock for the whole of a text call, so
+// this costs no parallelism.
+std::mutex fontStateLock;
+
+// The library keeps the fonts it opened, by path, and reads them again on the
+// next call without looking at the file: a font replaced on disk would still
+// be drawn, and one overwritten in place is read past its new end, which
+// crashes the process. So each call opens its font afresh and closes it again
+// (the set-up is redone lazily, under the lock, by the next call); the
+// library's texts are constants and outlive the tear-down.
+const char *CallLibrary(const Images &object, const TextCall &call, const std::string &font,
+                        const std::string &text) {
+  std::lock_guard<std::mutex> guard(fontStateLock);
+  const char *message =
+      gdImageStringFT(call.image, call.corners, call.colour, font.c_str(), object.ttfFontSize,
+                      call.radians, call.x, call.y, text.c_str());
+  gdFontCacheShutdown();
+  return message;
+}
+
 // Looks the font up (afresh on every call, so that a new search path applies
 // at once) and hands the library its absolute path.
 HRESULT RunTextCall(const Images &object, const TextCall &call, const AnsiText &text) {
   try {
     const std::string font = FindFontFile(object.ttfFontName, FontSearchPath());
     if (font.empty()) return ReportErrorText(kFontError);
-    const std::string escaped = EscapeReferences(text.c_str());
-    const char *message =
-        gdImageStringFT(call.image, call.corners, call.colour, font.c_str(), object.ttfFontSize,
-                        call.radians, call.x, call.y, escaped.c_str());
+    const char *message = CallLibrary(object, call, font, EscapeReferences(text.c_str()));
     return message == nullptr ? S_OK : ReportErrorText(ReportedText(message));
   } catch (...) {
     return ReportError(kMsgNoMemory);

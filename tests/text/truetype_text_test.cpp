@@ -34,6 +34,12 @@ void Prepare(const ObjectHolder &obj, bool palette) {
   obj->SetColor(20, 40, 160);
 }
 
+// Reads a file whole.
+std::string FileBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // Distinct raw pixel values of the current image.
 std::set<int> RawValues(const ObjectHolder &obj) {
   std::set<int> values;
@@ -171,6 +177,29 @@ TEST_F(TrueTypeText, SearchPathIsSharedByEveryObject) {
   ExpectFailure(drawer->DrawTextTTF(5, 40, text.get()), "font error");
 }
 
+// Each call opens its font afresh: a file replaced in place between calls is
+// read as it now is.
+TEST_F(TrueTypeText, FontFileOverwrittenBetweenCallsIsReadAgain) {
+  const std::string face = Folder("a") + "/Face.ttf";
+  auto overwrite = [&](const std::string &bytes) {
+    std::ofstream(face, std::ios::binary | std::ios::trunc) << bytes;
+  };
+  ObjectHolder obj, ref;
+  Prepare(obj, false);
+  Prepare(ref, false);
+  ASSERT_EQ(SetFont(obj, face), S_OK);
+  Bstr text("Face");
+  overwrite(FileBytes(kDejaVuSans));
+  ASSERT_EQ(obj->DrawTextTTF(5, 40, text.get()), S_OK);
+  overwrite("not a font\n");
+  ExpectFailure(obj->DrawTextTTF(5, 40, text.get()), "font error");
+  overwrite(FileBytes(kDejaVuBold));
+  ASSERT_EQ(obj->DrawTextTTF(5, 70, text.get()), S_OK);
+  gdImageStringFT(Current(ref), nullptr, ref->penColor, kDejaVuSans.c_str(), 10, 0.0, 5, 40, "Face");
+  gdImageStringFT(Current(ref), nullptr, ref->penColor, kDejaVuBold.c_str(), 10, 0.0, 5, 70, "Face");
+  EXPECT_EQ(FirstDifference(Current(obj), Current(ref)), "");
+}
+
 TEST_F(TrueTypeText, OverlongNamesAndPathsAreRefusedWhole) {
   ObjectHolder obj;
   ASSERT_EQ(SetFont(obj, std::string(199, 'f')), S_OK);
@@ -232,12 +261,6 @@ TEST_F(TrueTypeText, OnlyDecimalReferencesAreDecoded) {
     EXPECT_EQ(RectangleOf(obj, 0, 0, row[0]), RectangleOf(obj, 0, 0, row[1])) << row[0];
   }
   EXPECT_NE(RectangleOf(obj, 0, 0, "&#000065;"), RectangleOf(obj, 0, 0, "&#38;#000065;"));
-}
-
-// Reads a file whole.
-std::string FileBytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 unsigned BigEndian(const std::string &bytes, size_t at, int count) {
