@@ -70,6 +70,8 @@ bool SqliteCell::Open(const char *database, const char *table, const char *colum
   if (sqlite3_open_v2(database, &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     return FailWithDatabaseMessage(std::string("cannot open database ") + database);
   }
+  // A quoted name that matches no column must be an error, not a string.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_busy_timeout(db_, busyTimeoutMs);
   sqlite3_extended_result_codes(db_, 1);
   // A committed write is on the disk before the call returns.
