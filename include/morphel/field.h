@@ -64,6 +64,33 @@ struct IAdoField20 : public IDispatch {
 struct IAdoField : public IAdoField20 {
   virtual HRESULT STDMETHODCALLTYPE get_Status(LONG *status) = 0;
 };
+
+/* A base for a host's own field objects: every field member answers E_NOTIMPL
+ * until overridden; IUnknown and IDispatch are left to the object. */
+struct AdoFieldBase : public IAdoField {
+  HRESULT STDMETHODCALLTYPE get_Properties(IDispatch **) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_ActualSize(FieldLength *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Attributes(LONG *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_DefinedSize(FieldLength *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Name(BSTR *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Type(INT *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Value(VARIANT *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Value(VARIANT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Precision(BYTE *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_NumericScale(BYTE *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AppendChunk(VARIANT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetChunk(LONG, VARIANT *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_OriginalValue(VARIANT *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_UnderlyingValue(VARIANT *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_DataFormat(IUnknown **) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE putref_DataFormat(IUnknown *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Precision(BYTE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_NumericScale(BYTE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Type(INT) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_DefinedSize(FieldLength) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Attributes(LONG) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_Status(LONG *) override { return E_NOTIMPL; }
+};
 #endif
 
 #endif /* MORPHEL_FIELD_H */

@@ -53,7 +53,8 @@ MORPHEL_API HRESULT DllCanUnloadNow(void);
  * AppendChunk, Name, Value) and the field interface of morphel/field.h, so it
  * can be handed to WriteToDatabase and ReadFromDatabase. GetChunk reads on from
  * where the last one stopped and gives VT_NULL for a null value or when nothing
- * is left; the first AppendChunk replaces the value and later ones append;
+ * is left (so one object serves one ReadFromDatabase; a write starts reading
+ * over); the first AppendChunk replaces the value and later ones append;
  * every write is committed before the call returns. A locked database is
  * waited for up to five seconds. A missing database, table, column or row
  * fails with E_FAIL and error information saying which. The caller releases

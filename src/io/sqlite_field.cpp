@@ -83,7 +83,7 @@ HRESULT PutBytes(const unsigned char *bytes, size_t length, VARIANT *result) {
   return S_OK;
 }
 
-class SqliteField final : public IAdoField, public ISupportErrorInfo {
+class SqliteField final : public AdoFieldBase, public ISupportErrorInfo {
  public:
   SqliteCell &cell() { return cell_; }
 
@@ -160,19 +160,7 @@ class SqliteField final : public IAdoField, public ISupportErrorInfo {
     return S_OK;
   }
 
-  // Members of a record set's field that a single stored value does not have.
-  HRESULT STDMETHODCALLTYPE get_Properties(IDispatch **) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Precision(BYTE *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_NumericScale(BYTE *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_OriginalValue(VARIANT *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_UnderlyingValue(VARIANT *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_DataFormat(IUnknown **) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE putref_DataFormat(IUnknown *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Precision(BYTE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_NumericScale(BYTE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Type(INT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_DefinedSize(FieldLength) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Attributes(LONG) override { return E_NOTIMPL; }
+  // The other members of a record set's field answer E_NOTIMPL (AdoFieldBase).
 
  private:
   HRESULT CellError() { return FieldError(E_FAIL, cell_.error()); }

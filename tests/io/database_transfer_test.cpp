@@ -24,7 +24,7 @@ class DatabaseTransfer : public IoTest {
 
   void ExpectNoStrayCalls() {
     EXPECT_EQ(field_.references, 1u) << "every reference taken is released";
-    EXPECT_EQ(field_.otherCalls, 0);
+    EXPECT_EQ(field_.byNameCalls, 0);
   }
 };
 
@@ -57,7 +57,7 @@ TEST_F(DatabaseTransfer, OneAppendOfExactlyTheEncodedBytesThenOneGetChunkReadsTh
       EXPECT_EQ(RgbAt(obj()->CurrentImage(), 300, 206), RgbAt(obj()->slotImages[0], 300, 206));
     }
     EXPECT_EQ(field.references, 1u);
-    EXPECT_EQ(field.otherCalls, 0);
+    EXPECT_EQ(field.byNameCalls, 0);
   }
 }
 

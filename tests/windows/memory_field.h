@@ -2,7 +2,7 @@
 // have no GetChunk or AppendChunk): the field interface with the platform's
 // semantics (the first AppendChunk replaces the value, later ones append;
 // GetChunk reads on and gives VT_NULL when nothing is left), and by name
-// ActualSize, Value (the bytes as a string of bytes, or Null) and Clear.
+// ActualSize, Value (an array of one-byte variants, or Null) and Clear.
 #ifndef MORPHEL_TESTS_WINDOWS_MEMORY_FIELD_H
 #define MORPHEL_TESTS_WINDOWS_MEMORY_FIELD_H
 
@@ -11,7 +11,7 @@
 
 #include "morphel/morphel.h"
 
-class MemoryField final : public IAdoField {
+class MemoryField final : public AdoFieldBase {
  public:
   std::string bytes;
   bool isNull = true;
@@ -112,36 +112,22 @@ class MemoryField final : public IAdoField {
       return S_OK;
     }
     if (id != 0) return DISP_E_MEMBERNOTFOUND;
+    V_VT(out) = VT_NULL;
     if (!isNull) {
-      V_VT(out) = VT_BSTR;
-      V_BSTR(out) = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
-    } else {
-      V_VT(out) = VT_NULL;
+      SAFEARRAY *array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(bytes.size()));
+      if (array == nullptr) return E_OUTOFMEMORY;
+      auto *elements = static_cast<VARIANT *>(array->pvData);
+      for (size_t i = 0; i < bytes.size(); ++i) {
+        V_VT(&elements[i]) = VT_UI1;
+        V_UI1(&elements[i]) = static_cast<BYTE>(bytes[i]);
+      }
+      V_VT(out) = VT_ARRAY | VT_VARIANT;
+      V_ARRAY(out) = array;
     }
     if (out == &ignored) VariantClear(out);
     return S_OK;
   }
 
-  // The rest of the field interface is not used.
-  HRESULT STDMETHODCALLTYPE get_Properties(IDispatch **) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Attributes(LONG *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_DefinedSize(FieldLength *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Name(BSTR *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Type(INT *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Value(VARIANT *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Value(VARIANT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Precision(BYTE *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_NumericScale(BYTE *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_OriginalValue(VARIANT *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_UnderlyingValue(VARIANT *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_DataFormat(IUnknown **) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE putref_DataFormat(IUnknown *) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Precision(BYTE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_NumericScale(BYTE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Type(INT) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_DefinedSize(FieldLength) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Attributes(LONG) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_Status(LONG *) override { return E_NOTIMPL; }
 
  private:
   bool ownedByCom_ = false;
