@@ -21,16 +21,17 @@ const OLECHAR kFieldErrorSource[] = OLESTR("Morphel.SqliteField");
 constexpr INT kLongVarBinary = 205;
 constexpr LONG kFieldAttributes = 0x4 | 0x40 | 0x80;
 
-BSTR Utf8ToBstr(const std::string &text) {
-  const int length = static_cast<int>(text.size());
-  const int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+BSTR Utf8ToBstr(const char *text) {
+  const int length = static_cast<int>(std::strlen(text));
+  const int wide = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
   BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(wide > 0 ? wide : 0));
-  if (out != nullptr && wide > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out, wide);
+  if (out != nullptr && wide > 0) MultiByteToWideChar(CP_UTF8, 0, text, length, out, wide);
   return out;
 }
 
-// Records the field's error information and returns status.
-HRESULT FieldError(HRESULT status, const std::string &message) {
+// Records the field's error information and returns status (allocates no
+// C++ memory, so it can report a std::bad_alloc).
+HRESULT FieldError(HRESULT status, const char *message) {
   ICreateErrorInfo *create = nullptr;
   if (FAILED(CreateErrorInfo(&create)) || create == nullptr) return status;
   BSTR description = Utf8ToBstr(message);
@@ -163,7 +164,7 @@ class SqliteField final : public AdoFieldBase, public ISupportErrorInfo {
   // The other members of a record set's field answer E_NOTIMPL (AdoFieldBase).
 
  private:
-  HRESULT CellError() { return FieldError(E_FAIL, cell_.error()); }
+  HRESULT CellError() { return FieldError(E_FAIL, cell_.error().c_str()); }
   HRESULT Write(SAFEARRAY *bytes);
   HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS *params, VARIANT *result,
                        HRESULT *status);
@@ -193,7 +194,7 @@ HRESULT SqliteField::get_Name(BSTR *name) {
   if (name == nullptr) return E_POINTER;
   *name = nullptr;
   return Guarded([&] {
-    *name = Utf8ToBstr(cell_.column());
+    *name = Utf8ToBstr(cell_.column().c_str());
     return *name != nullptr ? S_OK : FieldError(E_OUTOFMEMORY, "out of memory");
   });
 }
@@ -391,7 +392,7 @@ HRESULT OpenSqliteField(const char *database, const char *table, const char *col
     auto *object = new (std::nothrow) SqliteField();
     if (object == nullptr) return FieldError(E_OUTOFMEMORY, "out of memory");
     if (!object->cell().Open(database, table, column, rowId, busyTimeoutMs)) {
-      HRESULT hr = FieldError(E_FAIL, object->cell().error());
+      HRESULT hr = FieldError(E_FAIL, object->cell().error().c_str());
       object->Release();
       return hr;
     }
