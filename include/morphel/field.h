@@ -19,6 +19,8 @@
 MORPHEL_API_DATA const IID IID_AdoField;
 MORPHEL_API_DATA const IID IID_AdoField20;
 
+/* 64-bit Windows fields write 8 bytes through get_ActualSize; a 4-byte
+ * variable there would be overrun. */
 #if defined(_WIN64)
 typedef LONGLONG FieldLength;
 #else
