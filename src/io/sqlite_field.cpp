@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/status.h"
 #include "io/sqlite_cell_p.h"
 
 namespace morphel {
@@ -32,19 +33,9 @@ BSTR Utf8ToBstr(const char *text) {
 // Records the field's error information and returns status (allocates no
 // C++ memory, so it can report a std::bad_alloc).
 HRESULT FieldError(HRESULT status, const char *message) {
-  ICreateErrorInfo *create = nullptr;
-  if (FAILED(CreateErrorInfo(&create)) || create == nullptr) return status;
   BSTR description = Utf8ToBstr(message);
-  IErrorInfo *info = nullptr;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
-    create->SetGUID(IID_AdoField20);
-    create->SetSource(const_cast<LPOLESTR>(kFieldErrorSource));
-    create->SetDescription(description);
-    SetErrorInfo(0, info);
-    info->Release();
-  }
+  RecordErrorInfo(IID_AdoField20, kFieldErrorSource, description);
   SysFreeString(description);
-  create->Release();
   return status;
 }
 
