@@ -49,14 +49,15 @@ Outline TurnedOutline(int w, int h, int angle) {
 }
 
 // Pixel (x, y) of m onto the canvas, as the library's true-colour read and
-// pixel write do it; rows of plain colours are copied directly.
+// pixel write do it. m is the engine's true-colour result, one pixel larger
+// each way than the canvas, so the span is read straight from its row.
 void CopySpan(gdImagePtr canvas, gdImagePtr m, int xa, int xb, int y) {
-  if (y < 0 || y >= gdImageSY(canvas)) return;
+  if (y < 0 || y >= gdImageSY(canvas) || y >= gdImageSY(m)) return;
   xa = std::max(xa, 0);
-  xb = std::min(xb, gdImageSX(canvas) - 1);
+  xb = std::min({xb, gdImageSX(canvas) - 1, gdImageSX(m) - 1});
   const bool direct = gdImageTrueColor(canvas) && !canvas->alphaBlendingFlag;
   for (int x = xa; x <= xb; ++x) {
-    const int value = gdImageGetTrueColorPixel(m, x, y);
+    const int value = m->tpixels[y][x];
     if (direct && value >= 0) {
       canvas->tpixels[y][x] = value;
     } else {
