@@ -77,6 +77,14 @@ o.SetInterlace 1
 o.WriteToFile folder & "blend-interlaced.png"
 o.SetImageType 1
 o.WriteToFile folder & "blend-progressive.jpg"
+' A free rotation of the first drawing and a resized copy of the blend.
+o.SetImage 0
+o.SetColor 40, 40, 40
+o.CopyImageRotate 3, 0, 30
+o.SetImage 3
+o.CopyImageResize 3, 2, 0, 0, 0, 0, 32, 24, 64, 48
+o.SetImageType 0
+o.WriteToFile folder & "rotated.png"
 If Err.Number <> 0 Then
   WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
   WScript.Quit 1

@@ -140,6 +140,16 @@ void DrawBlend(IImages *o, const std::string &folder) {
   Write(o, 1, folder + "blend-progressive.jpg");
 }
 
+// A free rotation of the first drawing and a resized copy of the blend.
+void DrawTransforms(IImages *o, const std::string &folder) {
+  o->SetImage(0);
+  o->SetColor(40, 40, 40);
+  Expect(o->CopyImageRotate(3, 0, 30), "CopyImageRotate");
+  o->SetImage(3);
+  Expect(o->CopyImageResize(3, 2, 0, 0, 0, 0, 32, 24, 64, 48), "CopyImageResize");
+  Write(o, 0, folder + "rotated.png");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -160,6 +170,7 @@ int main(int argc, char **argv) {
   factory->Release();
   Draw(images, folder);
   DrawBlend(images, folder);
+  DrawTransforms(images, folder);
   images->Release();
   return failures == 0 ? 0 : 1;
 }
