@@ -11,6 +11,7 @@
 // bits there, where the library's int arithmetic would overflow.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -151,6 +152,22 @@ int ResampleRead(gdImagePtr src, long long x, long long y) {
   return gdImageGetTrueColorPixel(src, static_cast<int>(x), static_cast<int>(y));
 }
 
+// The share of the source pixel at s that the span [s1, s2) covers; the
+// first step moves s back to that pixel's start.
+float Portion(float *s, float s1, float s2) {
+  float portion;
+  if (std::floor(*s) == std::floor(s1)) {
+    portion = 1.0 - (*s - std::floor(*s));
+    if (portion > s2 - s1) portion = s2 - s1;
+    *s = std::floor(*s);
+  } else if (*s == std::floor(s2)) {
+    portion = s2 - std::floor(s2);
+  } else {
+    portion = 1.0;
+  }
+  return portion;
+}
+
 // One destination pixel of the library's area-weighted resampling, with its
 // single-precision arithmetic step for step; i and j count from the
 // rectangle's corner.
@@ -162,30 +179,12 @@ int ResampledPixel(gdImagePtr src, const ResizeArgs &a, long long i, long long j
       static_cast<float>(j + 1) * static_cast<float>(a.srcH) / static_cast<float>(a.dstH);
   float sy = sy1;
   do {
-    float yportion;
-    if (std::floor(sy) == std::floor(sy1)) {
-      yportion = 1.0 - (sy - std::floor(sy));
-      if (yportion > sy2 - sy1) yportion = sy2 - sy1;
-      sy = std::floor(sy);
-    } else if (sy == std::floor(sy2)) {
-      yportion = sy2 - std::floor(sy2);
-    } else {
-      yportion = 1.0;
-    }
+    const float yportion = Portion(&sy, sy1, sy2);
     const float sx1 = static_cast<float>(i) * static_cast<float>(a.srcW) / a.dstW;
     const float sx2 = static_cast<float>(i + 1) * static_cast<float>(a.srcW) / a.dstW;
     float sx = sx1;
     do {
-      float xportion;
-      if (std::floor(sx) == std::floor(sx1)) {
-        xportion = 1.0 - (sx - std::floor(sx));
-        if (xportion > sx2 - sx1) xportion = sx2 - sx1;
-        sx = std::floor(sx);
-      } else if (sx == std::floor(sx2)) {
-        xportion = sx2 - std::floor(sx2);
-      } else {
-        xportion = 1.0;
-      }
+      const float xportion = Portion(&sx, sx1, sx2);
       const float pcontribution = xportion * yportion;
       const int p = ResampleRead(src, static_cast<long long>(static_cast<int>(sx)) + a.srcX,
                                  static_cast<long long>(static_cast<int>(sy)) + a.srcY);
