@@ -243,5 +243,57 @@ TEST(ShearRotator, LineFastPathGivesThePerPixelResult) {
   }
 }
 
+// Makes images through the libgd implementation but refuses the n-th one,
+// and counts the images alive.
+class RefusingRotator final : public ShearRotator {
+ public:
+  explicit RefusingRotator(int refuse) : ShearRotator(0), refuse_(refuse), inner_(0) {}
+  uint32_t ReadPixel(EngineImage im, int w, int h, int x, int y) override {
+    return inner_.ReadPixel(im, w, h, x, y);
+  }
+  void WritePixel(EngineImage im, int w, int h, int x, int y, uint32_t c) override {
+    inner_.WritePixel(im, w, h, x, y, c);
+  }
+  EngineImage NewImage(int w, int h) override {
+    if (++made_ == refuse_) return nullptr;
+    ++alive_;
+    return inner_.NewImage(w, h);
+  }
+  EngineImage CloneImage(EngineImage im, int w, int h) override {
+    EngineImage clone = NewImage(w, h);
+    if (clone != nullptr) {
+      gdImageCopy(static_cast<gdImagePtr>(clone), static_cast<gdImagePtr>(im), 0, 0, 0, 0, w, h);
+    }
+    return clone;
+  }
+  void FreeImage(EngineImage im, int w, int h) override {
+    --alive_;
+    inner_.FreeImage(im, w, h);
+  }
+  int alive() const { return alive_; }
+
+ private:
+  int refuse_, made_ = 0, alive_ = 0;
+  ImageShearRotator inner_;
+};
+
+// An image that cannot be made ends the rotation with nothing left alive.
+TEST(ShearRotator, ImageThatCannotBeMadeFreesTheOthers) {
+  test::Reference source(20, 16);
+  for (double angle : {30.0, 120.0, 0.0, 90.0}) {
+    for (int refuse = 1; refuse <= 4; ++refuse) {
+      RefusingRotator engine(refuse);
+      EngineSize size;
+      EngineImage result = engine.RotateAnyAngle(source.get(), 19, 15, angle, &size);
+      // Images made: a quarter turn's one, then the three shears or a clone.
+      const int needed = (angle == 120.0 || angle == 90.0 ? 1 : 0) + (angle == 0.0 || angle == 90.0 ? 1 : 3);
+      const bool expectResult = refuse > needed;
+      EXPECT_EQ(result != nullptr, expectResult) << angle << " " << refuse;
+      EXPECT_EQ(engine.alive(), result != nullptr ? 1 : 0) << angle << " " << refuse;
+      if (result != nullptr) engine.FreeImage(result, size.width, size.height);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace morphel
