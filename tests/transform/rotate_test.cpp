@@ -135,6 +135,46 @@ TEST(CopyImageRotate, PaletteSourceTurnsIntoTrueColour) {
   EXPECT_EQ(gdImageGetPixel(out, 1, 1), test::PatternColour(9, 5));
 }
 
+// Every pixel of small sheared results, worked out step by step from the
+// shear, skew and outline rules for a 5 x 4 source with pen (10, 20, 30):
+// 0x0a141e is the background.
+TEST(CopyImageRotate, SmallShearedResultsPixelByPixel) {
+  const struct {
+    int angle;
+    uint32_t pixels[4][4];
+  } cases[] = {
+      {30,
+       {{0x0a141e, 0x0a141e, 0x4f140d, 0x0a141e},
+        {0x0f1411, 0x311808, 0x543025, 0x643f4c},
+        {0x0a210f, 0x1f4115, 0x3f5c3f, 0x637487},
+        {0x0a2718, 0x125c16, 0x205a2d, 0x142829}}},
+      {46,
+       {{0x0a141e, 0x0a141e, 0x4d1410, 0x0a141e},
+        {0x0a141e, 0x2e1410, 0x642118, 0x693c4b},
+        {0x0d1411, 0x292310, 0x474332, 0x636673},
+        {0x0a1a15, 0x0e420a, 0x295f29, 0x0a141e}}},
+  };
+  for (const auto &c : cases) {
+    ObjectHolder obj;
+    obj->CreateImage(5, 4);
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 5; ++x) {
+        gdImageSetPixel(obj->CurrentImage(), x, y,
+                        ((x * 40 + 10) << 16) | ((y * 50 + 20) << 8) | ((x * y * 30 + 5) & 255));
+      }
+    }
+    obj->SetColor(10, 20, 30);
+    ASSERT_EQ(obj->CopyImageRotate(1, 0, c.angle), S_OK);
+    ASSERT_EQ(Size(obj->slotImages[1]), "4x4");
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(static_cast<uint32_t>(gdImageGetPixel(obj->slotImages[1], x, y)), c.pixels[y][x])
+            << c.angle << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 // Each failure reports "NO IMAGE!" and changes no slot and not the current one.
 TEST(CopyImageRotate, FailuresLeaveEverySlotAsItWas) {
   const struct {
