@@ -8,7 +8,9 @@
 // same pixels are produced by calls on the parts that matter (plain copy and
 // merge) or by the library's own per-pixel arithmetic run over the
 // destination's pixels only (resize, rotate). Coordinates are formed in 64
-// bits there, where the library's int arithmetic would overflow.
+// bits there, where the library's int arithmetic would overflow. The one
+// difference left: a resize or rotation onto a palette image that still has
+// free entries allocates none for colours landing outside it.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -139,6 +141,35 @@ void CopyRectangle(gdImagePtr dst, gdImagePtr src, const Rectangle &r, Copy copy
       outside);
 }
 
+// The library's colour mapping for copies onto a palette image (and its
+// pass-through onto a true-colour one): palette source entries resolved once
+// each, true-colour source pixels resolved one by one.
+class ColourMapper {
+ public:
+  // sameImageShortcut: a palette image copied onto itself keeps its indices.
+  ColourMapper(gdImagePtr dst, gdImagePtr src, bool sameImageShortcut)
+      : dst_(dst), src_(src), keep_(sameImageShortcut && dst == src) {
+    std::fill(map_, map_ + gdMaxColors, -1);
+  }
+  int Map(int c) {
+    if (gdImageTrueColor(src_)) {
+      return gdImageColorResolveAlpha(dst_, gdTrueColorGetRed(c), gdTrueColorGetGreen(c),
+                                      gdTrueColorGetBlue(c), gdTrueColorGetAlpha(c));
+    }
+    if (map_[c] == -1) {
+      map_[c] = keep_ ? c
+                      : gdImageColorResolveAlpha(dst_, src_->red[c], src_->green[c],
+                                                 src_->blue[c], src_->alpha[c]);
+    }
+    return map_[c];
+  }
+
+ private:
+  gdImagePtr dst_, src_;
+  bool keep_;
+  int map_[gdMaxColors];
+};
+
 // ---- Resampled copy ------------------------------------------------------------
 
 struct ResizeArgs {
@@ -250,6 +281,40 @@ HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
   return S_OK;
 }
 
+// The source position a destination position k (from the rectangle's corner)
+// shows in the library's nearest-pixel resize: the i whose stretch run
+// [n * i / m, n * (i + 1) / m) holds k, for m source and n destination pixels.
+long long StretchSource(long long k, long long m, long long n) { return ((k + 1) * m - 1) / n; }
+
+// The library's nearest-pixel resize onto a palette image, over its pixels
+// only; each source pixel is read once for its run of destination pixels.
+// Off-destination pixels are not visited, so the palette gains no entries
+// for colours that land outside it.
+void ResizeInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
+  const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
+  const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
+  ColourMapper mapper(dst, src, true);
+  for (long long j = rows.lo; j < rows.hi; ++j) {
+    const long long sy = a.srcY + StretchSource(j, a.srcH, a.dstH);
+    long long lastSx = 0;
+    int colour = 0;
+    bool skip = true, read = false;
+    for (long long i = cols.lo; i < cols.hi; ++i) {
+      const long long sx = a.srcX + StretchSource(i, a.srcW, a.dstW);
+      if (!read || sx != lastSx) {
+        const int c = FitsInt(sx) && FitsInt(sy)
+                          ? gdImageGetPixel(src, static_cast<int>(sx), static_cast<int>(sy))
+                          : 0;
+        skip = c == gdImageGetTransparent(src);
+        if (!skip) colour = mapper.Map(c);
+        lastSx = sx;
+        read = true;
+      }
+      if (!skip) gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j), colour);
+    }
+  }
+}
+
 // ---- Rotated copy ----------------------------------------------------------------
 
 struct RotateArgs {
@@ -295,8 +360,7 @@ void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
   const double scY = a.srcY + static_cast<double>(a.h) / 2;
   const std::vector<double> rows = LoopValuesInside(a.dstY, radius, gdImageSY(dst));
   const std::vector<double> cols = LoopValuesInside(a.dstX, radius, gdImageSX(dst));
-  int cmap[gdMaxColors];
-  std::fill(cmap, cmap + gdMaxColors, -1);
+  ColourMapper mapper(dst, src, false);
   for (double dy : rows) {
     for (double dx : cols) {
       const long long sx = SourceCoordinate((dx - a.dstX) * aCos - (dy - a.dstY) * aSin + scX);
@@ -305,18 +369,7 @@ void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
         continue;
       }
       const int c = gdImageGetPixel(src, static_cast<int>(sx), static_cast<int>(sy));
-      int colour;
-      if (!gdImageTrueColor(src)) {
-        if (cmap[c] == -1) {
-          cmap[c] = gdImageColorResolveAlpha(dst, src->red[c], src->green[c], src->blue[c],
-                                             src->alpha[c]);
-        }
-        colour = cmap[c];
-      } else {
-        colour = gdImageColorResolveAlpha(dst, gdTrueColorGetRed(c), gdTrueColorGetGreen(c),
-                                          gdTrueColorGetBlue(c), gdTrueColorGetAlpha(c));
-      }
-      gdImageSetPixel(dst, static_cast<int>(dx), static_cast<int>(dy), colour);
+      gdImageSetPixel(dst, static_cast<int>(dx), static_cast<int>(dy), mapper.Map(c));
     }
   }
 }
@@ -355,9 +408,10 @@ HRESULT Images::CopyImageMerge(INT dstImg, INT srcImg, INT dstX, INT dstY, INT s
 
 // The library resamples onto true-colour destinations and falls back to its
 // nearest-pixel resize onto palette ones. Calls whose loops are too large for
-// the library are computed here over the destination's pixels; a resize that
-// would still average more than kResampleWork source samples, or a large
-// nearest-pixel resize onto a palette image, is refused with E_INVALIDARG.
+// the library are computed here over the destination's pixels; a resample
+// that would still average more than kResampleWork source samples (where the
+// library would run for hours, or for ever once its single-precision
+// position stops growing) is refused with E_INVALIDARG.
 HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
                                 INT dstW, INT dstH, INT srcW, INT srcH) {
   gdImagePtr dst, src;
@@ -368,12 +422,15 @@ HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT 
   const double libraryWork =
       palette ? std::fabs(1.0 * srcW) * (1.0 + dstH) + std::fabs(1.0 * srcH) + 1.0 * dstW * dstH
               : static_cast<double>(dstW) * dstH * SamplesPerPixel(a);
-  if (libraryWork <= kLibraryWork && ResizeFitsInt(a)) {
+  // The library forms dstW * srcW and dstH * srcH in int for the palette resize.
+  const bool stretchFits = FitsInt(1LL * dstW * srcW) && FitsInt(1LL * dstH * srcH);
+  if (libraryWork <= kLibraryWork && ResizeFitsInt(a) && (!palette || stretchFits)) {
     gdImageCopyResampled(dst, src, dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH);
     return S_OK;
   }
-  if (palette) return E_INVALIDARG;
-  return ResampleInside(dst, src, a);
+  if (!palette) return ResampleInside(dst, src, a);
+  if (srcW > 0 && srcH > 0) ResizeInside(dst, src, a);  // else the library does nothing
+  return S_OK;
 }
 
 // The library's rotated copy also makes the source's transparent colour the
