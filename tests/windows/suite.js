@@ -279,6 +279,8 @@ step("colour reduction", function () {
   c.ConvertToMonochromeAuto();
   eq(c.GetPixelRed(5, 5) + " " + c.GetPixelRed(30, 5), "0 255", "halves kept at the mean");
   c = null;
+});
+
 step("copies between slots and rotation", function () {
   o.SetImage(8);
   o.CreateImage(40, 30);
