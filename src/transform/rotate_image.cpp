@@ -111,11 +111,30 @@ uint32_t Background(const Images &obj) {
          static_cast<uint32_t>(obj.penBlue & 255);
 }
 
+// Selects slot and gives it a new width x height canvas through CreateImage.
+// The slot's old image is held aside meanwhile: destroyed once the canvas
+// exists, put back (with the previous current slot) when it cannot be made.
+bool PlaceCanvas(Images &obj, int slot, int width, int height) {
+  const int previousSlot = obj.currentSlot;
+  gdImagePtr old = obj.slotImages[slot];
+  const int oldOwned = obj.slotOwned[slot];
+  obj.slotImages[slot] = nullptr;
+  obj.slotOwned[slot] = 0;
+  obj.SetImage(slot);
+  if (obj.CreateImage(width, height) != S_OK) {
+    obj.slotImages[slot] = old;
+    obj.slotOwned[slot] = oldOwned;
+    obj.currentSlot = previousSlot;
+    return false;
+  }
+  if (oldOwned && old != nullptr) gdImageDestroy(old);
+  return true;
+}
+
 }  // namespace
 
 // Failures leave every slot and the current slot as they were: the size is
-// checked before anything is made, and the destination's old image is held
-// aside until its replacement exists.
+// checked before anything is made.
 HRESULT Images::CopyImageRotate(INT dstImg, INT srcImg, INT angle) {
   gdImagePtr source;
   if (HRESULT hr = LookUpSlot(*this, srcImg, &source); FAILED(hr)) return hr;
@@ -129,21 +148,10 @@ HRESULT Images::CopyImageRotate(INT dstImg, INT srcImg, INT angle) {
   auto m = static_cast<gdImagePtr>(engine.RotateAnyAngle(source, w, h, angle, &size));
   if (m == nullptr) return ReportError(kMsgNoMemory);
   const Outline outline = TurnedOutline(w, h, angle);
-
-  const int previousSlot = currentSlot;
-  gdImagePtr old = slotImages[dstImg];
-  const int oldOwned = slotOwned[dstImg];
-  slotImages[dstImg] = nullptr;
-  slotOwned[dstImg] = 0;
-  SetImage(dstImg);
-  if (CreateImage(size.width - 1, size.height - 1) != S_OK) {
-    slotImages[dstImg] = old;
-    slotOwned[dstImg] = oldOwned;
-    currentSlot = previousSlot;
+  if (!PlaceCanvas(*this, dstImg, size.width - 1, size.height - 1)) {
     gdImageDestroy(m);
     return ReportError(kMsgNoMemory);
   }
-  if (oldOwned && old != nullptr) gdImageDestroy(old);
   SetColor(penRed, penGreen, penBlue);
   DrawFilledRectangle(0, 0, size.width - 1, size.height - 1);
   CopyInsideOutline(CurrentImage(), m, outline);
