@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 164
+Const kChecks = 182
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -355,6 +355,42 @@ cr.ConvertToMonochromeAuto
 NoError Err.Number, "ConvertToMonochromeAuto"
 Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelRed(30, 5), "0 255", "halves kept at the mean"
 Set cr = Nothing
+' ---- copies between slots and rotation -------------------------------------------
+o.SetImage 8
+o.CreateImage 40, 30
+o.SetColor 255, 0, 0
+o.DrawFilledRectangle 0, 0, 39, 29
+o.SetImage 4
+v = o.DestroyImage  ' slot 4 is empty afterwards, whatever it held
+Err.Clear
+o.SetImage 9
+o.CreateImage 40, 30
+o.CopyImage 9, 8, 0, 0, 0, 0, 10, 10
+NoError Err.Number, "CopyImage"
+o.copyimageresize 9, 8, 20, 0, 0, 0, 10, 10, 40, 30
+NoError Err.Number, "copyimageresize"
+o.CopyImageMerge 9, 8, 0, 20, 0, 0, 10, 10, "50"
+NoError Err.Number, "CopyImageMerge with a string percentage"
+o.CopyImageSimpleRotate 9, 8, 30, 20, 0, 0, 6, 6, 45
+NoError Err.Number, "CopyImageSimpleRotate"
+Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(25, 5) & " " & o.GetPixelRed(5, 25) & " " & _
+   o.GetPixelRed(30, 20) & " " & o.GetPixelRed(15, 15), "255 255 127 255 0", "copied pixels"
+o.CopyImageMerge 9, 8, 0, 0, 0, 0, 5, 5, 101
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageMerge at 101 per cent"
+o.CopyImage 9, 4, 0, 0, 0, 0, 5, 5
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImage from an empty slot"
+o.SetColor 0, 0, 255
+o.CopyImageRotate 9, 8, 90
+NoError Err.Number, "CopyImageRotate"
+Eq o.GetImage, 8, "current slot after CopyImageRotate"
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight, "28x38", "size turned a quarter"
+o.CopyImageRotate 9, 8, 30
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight & " " & o.GetPixelBlue(0, 0) & " " & o.GetPixelRed(24, 22), _
+   "48x44 255 255", "size, background corner and centre turned by 30 degrees"
+o.CopyImageRotate 9, 12, 30
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageRotate from slot 12"
 
 ' ---- closing ------------------------------------------------------------------
 Set o = Nothing
