@@ -13,5 +13,8 @@ for example in build/default/examples/*; do
   echo "=== $(basename "$example")"
   "$example" out
 done
+# The gallery again from Python, calling the operations by name.
+echo "=== gallery.py"
+MORPHEL_LIBRARY="$PWD/build/default/libmorphel.so" /usr/bin/python3 examples/gallery.py out
 echo "Pictures written under out/:"
 ls -1 out

@@ -83,7 +83,6 @@ class Images(Dispatch, _Operations):
     def from_pil(cls, picture):
         """A new Images object holding a Pillow image in slot 0, through PNG bytes
         (modes a PNG cannot hold are converted to RGBA)."""
-        _pillow()
         if picture.mode not in _PNG_MODES:
             picture = picture.convert("RGBA")
         buffer = io.BytesIO()

@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""The gallery from Python: the drawing primitives called by name on a
+true-colour and a palette canvas (lines, rectangles, ellipses, arcs, pies,
+fills, pixels, polygons from lists, bitmap text), written as PNG files into the
+directory given as the first argument (default out/), and a thumbnail made with
+Pillow when it is installed.
+
+Usage: gallery.py [directory]   (MORPHEL_LIBRARY may name the library to load)
+"""
+import os
+import sys
+
+SOURCE_PACKAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python")
+if os.path.isdir(SOURCE_PACKAGE):
+    sys.path.insert(0, SOURCE_PACKAGE)  # run from the source tree
+
+import morphel  # noqa: E402
+
+STAR = [60, 185, 72, 220, 110, 220, 80, 242, 92, 278, 60, 256, 28, 278, 40, 242, 10, 220, 48, 220]
+
+
+def shapes(im):
+    im.SetColor(30, 30, 120)
+    im.DrawLine(10, 10, 150, 60)
+    im.SetLineThickness(4)
+    im.DrawLine(10, 60, 150, 10)
+    im.SetLineThickness(1)
+    im.SetColor(200, 40, 40)
+    im.DrawRectangle(170, 10, 250, 60)
+    im.DrawFilledRectangle(260, 10, 340, 60)
+    im.SetColor(40, 150, 60)
+    im.DrawEllipse(390, 35, 80, 50)
+    im.DrawFilledEllipse(480, 35, 80, 50)
+    im.SetColor(120, 60, 160)
+    im.DrawArc(50, 120, 70, 70, 0, 90)
+    im.DrawArc(130, 120, 70, 70, 270, 90)
+    im.DrawFilledArc(210, 120, 70, 70, 30, 330)
+    im.DrawFilledArc(290, 120, 70, 70, -45, 45)
+
+
+def fills(im):
+    im.SetColor(0, 0, 0)
+    im.DrawRectangle(340, 90, 400, 150)
+    im.DrawLine(340, 120, 400, 90)
+    im.SetColor(250, 200, 0)
+    im.Fill(390, 140)
+    im.SetColor(200, 0, 120)
+    im.DrawEllipse(470, 120, 80, 60)
+    im.DrawEllipse(470, 120, 30, 20)
+    im.SetBorderColor()
+    im.SetColor(0, 180, 200)
+    im.FillToBorder(495, 120)
+    im.SetColor(0, 0, 0)
+    for x in range(10, 580, 4):
+        im.SetPixel(x, 170)
+
+
+def polygons(im):
+    im.SetColor(230, 120, 0)
+    im.DrawFilledPolygon(STAR, len(STAR))
+    im.SetColor(0, 0, 0)
+    im.DrawPolygon(STAR, len(STAR))
+    im.SetColor(0, 90, 200)
+    im.DrawPolygon((130, 275, 190, 190, 250, 275), 6)
+    im.SetColor(20, 160, 90)
+    im.DrawFilledPolygon([300, 190, 340, 230, 300, 280, 260, 230], 8)
+
+
+def lettering(im):
+    im.SetColor(0, 0, 0)
+    for code, name in enumerate(["small", "bold", "large", "tiny", "giant"]):
+        im.SetFont(code)
+        im.DrawText(370, 190 + 18 * code, f"font {code} {name}")
+    im.SetFont(1)
+    im.SetColor(160, 0, 0)
+    for x, y, angle, text in [(20, 300, 0, "angle 0"), (120, 290, 45, "at 45"),
+                              (230, 290, 90, "down"), (330, 330, 180, "180"),
+                              (400, 340, -30, "up -30")]:
+        im.DrawTextAngle(x, y, angle, text)
+
+
+def translucent(im):
+    im.SetAlphaBlending(1)
+    im.SetAlphaColor(255, 0, 0, 80)
+    im.DrawFilledEllipse(300, 35, 120, 40)
+    im.SetAlphaBlending(0)
+
+
+def scene(im):
+    im.SetColor(245, 245, 235)
+    im.DrawFilledRectangle(0, 0, 599, 359)
+    for part in (shapes, fills, polygons, lettering, translucent):
+        part(im)
+
+
+def thumbnail(im, path):
+    """A quarter-size copy made by Pillow and written back by the component."""
+    try:
+        picture = im.to_pil()
+    except ImportError:
+        print("Pillow is not installed: no thumbnail")
+        return
+    small = picture.resize((picture.width // 4, picture.height // 4))
+    with morphel.Images.from_pil(small) as copy:
+        copy.WriteToFile(path)
+        print(f"{path}: {copy!r}")
+
+
+def main(directory):
+    os.makedirs(directory, exist_ok=True)
+    with morphel.Images() as im:
+        for slot, create in ((0, im.CreateImage), (1, im.CreateImagePalette)):
+            im.SetImage(slot)
+            create(600, 360)
+            scene(im)
+        im.SetImageType(0)
+        for slot, name in ((0, "truecolour"), (1, "palette")):
+            im.SetImage(slot)
+            path = os.path.join(directory, f"gallery-python-{name}.png")
+            im.WriteToFile(path)
+            print(f"{path}: {im!r}")
+        im.SetImage(0)
+        thumbnail(im, os.path.join(directory, "gallery-python-thumbnail.png"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else "out"))
