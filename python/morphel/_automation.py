@@ -160,7 +160,8 @@ def bstr_from_text(text):
 
 def bstr_from_bytes(data):
     """A new automation string holding exactly these bytes (an odd count too)."""
-    made = lib().SysAllocStringByteLen(bytes(data), len(data))
+    raw = bytes(data)  # a memoryview's len() counts items, not bytes
+    made = lib().SysAllocStringByteLen(raw, len(raw))
     if not made:
         raise MemoryError("no memory for an automation string")
     return made

@@ -23,28 +23,31 @@ class Error(Exception):
     """A failing call: `code` is the status (0x80004005 for E_FAIL), `source`
     and `description` the error information the component left ("Morphel",
     "NO IMAGE!"; empty for a range check, which records none), `operation` the
-    name called."""
+    name called and `argument` (from 1) the argument that did not convert, if any."""
 
-    def __new__(cls, code, source="", description="", operation=""):
+    def __new__(cls, code, source="", description="", operation="", argument=None):
         if cls is Error:
             cls = _KINDS.get(au.unsigned(code), Error)
         return super().__new__(cls)
 
-    def __init__(self, code, source="", description="", operation=""):
+    def __init__(self, code, source="", description="", operation="", argument=None):
         self.code = au.unsigned(code)
         self.source = source
         self.description = description
         self.operation = operation
+        self.argument = argument
         super().__init__(self._message())
 
     def _message(self):
         text = self.description or _DEFAULT_TEXTS.get(self.code, "failed")
         where = f"{self.operation}: " if self.operation else ""
+        if self.argument is not None:
+            where += f"argument {self.argument}: "
         origin = f"{self.source}: " if self.source else ""
         return f"{where}{origin}{text} (0x{self.code:08X})"
 
     def __reduce__(self):
-        return (Error, (self.code, self.source, self.description, self.operation))
+        return (Error, (self.code, self.source, self.description, self.operation, self.argument))
 
 
 class InvalidArgumentError(Error, ValueError):
@@ -237,9 +240,9 @@ class Dispatch:
             if au.unsigned(status) == DISP_E_EXCEPTION:
                 raise _exception_error(excep, name)
             if status < 0:
-                where = f" (argument {count - arg_err.value})" if au.unsigned(status) in (
-                    DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW) else ""
-                raise Error(status, operation=name + where)
+                argument = count - arg_err.value if au.unsigned(status) in (
+                    DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW) else None
+                raise Error(status, operation=name, argument=argument)
             if status == au.S_FALSE:
                 warnings.warn(f"{name}: a string did not convert to the narrow code page; "
                               "nothing was done", ConversionWarning, stacklevel=4)
