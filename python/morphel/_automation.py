@@ -14,7 +14,7 @@ HRESULT = c_int32
 S_OK, S_FALSE = 0, 1
 
 VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R4, VT_R8 = 0, 1, 2, 3, 4, 5
-VT_BSTR, VT_DISPATCH, VT_BOOL, VT_VARIANT, VT_UNKNOWN = 8, 9, 11, 12, 13
+VT_BSTR, VT_DISPATCH, VT_BOOL, VT_VARIANT = 8, 9, 11, 12
 VT_I1, VT_UI1, VT_UI2, VT_UI4, VT_I8, VT_UI8, VT_INT, VT_UINT = 16, 17, 18, 19, 20, 21, 22, 23
 VT_ARRAY, VT_BYREF = 0x2000, 0x4000
 VARIANT_TRUE = -1
@@ -33,11 +33,9 @@ class GUID(Structure):
                 ("Data4", c_uint8 * 8)]
 
 
-class _Value(Union):
-    _fields_ = [("llVal", c_int64), ("ullVal", c_uint64), ("lVal", c_int32),
-                ("ulVal", c_uint32), ("iVal", c_int16), ("uiVal", c_uint16), ("cVal", c_int8),
-                ("bVal", c_uint8), ("fltVal", c_float), ("dblVal", c_double),
-                ("boolVal", c_int16), ("ptr", c_void_p), ("rec", c_void_p * 2)]
+class _Value(Union):  # the members this package writes; results are read by type
+    _fields_ = [("llVal", c_int64), ("lVal", c_int32), ("boolVal", c_int16),
+                ("dblVal", c_double), ("ptr", c_void_p), ("rec", c_void_p * 2)]
 
 
 class VARIANT(Structure):
