@@ -123,7 +123,7 @@ def guid(name):
 
 # ---- Calls through an interface's vtable -------------------------------------
 
-_prototypes = {}
+_prototypes: dict = {}
 
 
 def method(obj, slot, restype, *argtypes):

@@ -19,7 +19,7 @@ _PNG_MODES = {"1", "L", "LA", "P", "RGB", "RGBA"}
 
 def _pillow():
     try:
-        from PIL import Image
+        from PIL import Image  # type: ignore[import]
     except ImportError as error:
         raise ImportError("Pillow is needed for this (Debian package python3-pil)") from error
     return Image
@@ -48,7 +48,7 @@ class Images(Dispatch, _Operations):
     in any letter case (`im.CreateImage(200, 100)`, `im.getwidth()`)."""
 
     _kind = "Images object"
-    _shared_ids = {}  # every Images object has the same dispatch identifiers
+    _shared_ids: dict[str, int] = {}  # every Images object has the same dispatch identifiers
 
     def __init__(self):
         super().__init__(_create_instance(), add_reference=False)
