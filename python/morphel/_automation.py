@@ -74,7 +74,6 @@ _SIGNATURES = {
     "VariantClear": (HRESULT, [POINTER(VARIANT)]),
     "SafeArrayCreateVector": (c_void_p, [c_uint16, c_int32, c_uint32]),
     "SafeArrayPutElement": (HRESULT, [c_void_p, POINTER(c_int32), c_void_p]),
-    "SafeArrayGetVartype": (HRESULT, [c_void_p, POINTER(c_uint16)]),
     "SafeArrayGetDim": (c_uint32, [c_void_p]),
     "SafeArrayAccessData": (HRESULT, [c_void_p, POINTER(c_void_p)]),
     "SafeArrayUnaccessData": (HRESULT, [c_void_p]),
@@ -244,13 +243,10 @@ _SCALARS = {
 }
 
 
-def _array_to_list(array):
-    if lib().SafeArrayGetDim(array) != 1:
+def _array_to_list(array, vt):
+    """The elements of a one-dimensional array of element type vt."""
+    if not array or lib().SafeArrayGetDim(array) != 1:
         raise TypeError("only one-dimensional arrays are converted")
-    element_type = c_uint16()
-    if lib().SafeArrayGetVartype(array, byref(element_type)) < 0:
-        raise TypeError("an array of unknown element type")
-    vt = element_type.value
     ctype = VARIANT if vt == VT_VARIANT else _SCALARS.get(vt)
     if ctype is None:
         raise TypeError(f"cannot convert an array of variant type {vt}")
@@ -284,7 +280,7 @@ def to_python(variant, wrap_dispatch=None):
     if vt in _SCALARS:
         return ctypes.cast(byref(variant.v), POINTER(_SCALARS[vt])).contents.value
     if vt & VT_ARRAY and not vt & VT_BYREF:
-        return _array_to_list(variant.v.ptr)
+        return _array_to_list(variant.v.ptr, vt & ~VT_ARRAY)
     if vt == VT_DISPATCH and wrap_dispatch is not None:
         return wrap_dispatch(variant.v.ptr) if variant.v.ptr else None
     raise TypeError(f"cannot convert a variant of type {vt:#x}")

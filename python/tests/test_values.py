@@ -47,6 +47,17 @@ def test_variant_types_chosen(value, vt):
     au.lib().VariantClear(ctypes.byref(variant))
 
 
+def test_typed_arrays_come_back_as_lists():
+    array = au.lib().SafeArrayCreateVector(au.VT_UI1, 0, 3)   # as a database chunk holds bytes
+    for index, byte in enumerate((0, 7, 255)):
+        au.lib().SafeArrayPutElement(array, ctypes.byref(ctypes.c_int32(index)),
+                                     ctypes.byref(ctypes.c_uint8(byte)))
+    variant = au.VARIANT(vt=au.VT_ARRAY | au.VT_UI1)
+    variant.v.ptr = array
+    assert au.to_python(variant) == [0, 7, 255]
+    au.lib().VariantClear(ctypes.byref(variant))
+
+
 def test_values_that_do_not_convert():
     with pytest.raises(OverflowError):
         au.fill_variant(au.VARIANT(), 2**64)
