@@ -243,7 +243,7 @@ _SCALARS = {
 }
 
 
-def _array_to_list(array, vt):
+def _array_to_list(array, vt, strings_as_bytes):
     """The elements of a one-dimensional array of element type vt."""
     if not array or lib().SafeArrayGetDim(array) != 1:
         raise TypeError("only one-dimensional arrays are converted")
@@ -257,17 +257,17 @@ def _array_to_list(array, vt):
         count = ctypes.cast(array, POINTER(SAFEARRAY)).contents.cElements
         elements = (ctype * count).from_address(data.value) if count else []
         if vt == VT_VARIANT:
-            return [to_python(element) for element in elements]
+            return [to_python(element, None, strings_as_bytes) for element in elements]
         return list(elements)
     finally:
         lib().SafeArrayUnaccessData(array)
 
 
-def to_python(variant, wrap_dispatch=None):
+def to_python(variant, wrap_dispatch=None, strings_as_bytes=True):
     """The Python value of a variant (which stays owned by the caller).
 
-    VT_BSTR gives bytes (the stored bytes, as the encoded-image result needs),
-    arrays give lists, VT_BOOL a bool, numbers int or float, VT_EMPTY None, and
+    VT_BSTR gives its stored bytes (as the encoded-image result needs), or its
+    text when strings_as_bytes is false; arrays give lists, VT_BOOL a bool, numbers int or float, VT_EMPTY None, and
     a dispatch pointer goes to `wrap_dispatch` (which adds its own reference).
     """
     vt = variant.vt
@@ -276,11 +276,11 @@ def to_python(variant, wrap_dispatch=None):
     if vt == VT_BOOL:
         return variant.v.boolVal != 0
     if vt == VT_BSTR:
-        return bytes_of_bstr(variant.v.ptr)
+        return (bytes_of_bstr if strings_as_bytes else text_of_bstr)(variant.v.ptr)
     if vt in _SCALARS:
         return ctypes.cast(byref(variant.v), POINTER(_SCALARS[vt])).contents.value
     if vt & VT_ARRAY and not vt & VT_BYREF:
-        return _array_to_list(variant.v.ptr, vt & ~VT_ARRAY)
+        return _array_to_list(variant.v.ptr, vt & ~VT_ARRAY, strings_as_bytes)
     if vt == VT_DISPATCH and wrap_dispatch is not None:
         return wrap_dispatch(variant.v.ptr) if variant.v.ptr else None
     raise TypeError(f"cannot convert a variant of type {vt:#x}")

@@ -131,6 +131,7 @@ class Dispatch:
     `with` block or when it is garbage-collected."""
 
     _kind = "automation object"
+    _strings_as_bytes = False  # a returned string is text, unless a class says otherwise
 
     def __init__(self, pointer, add_reference=True):
         self._pointer = pointer
@@ -246,6 +247,6 @@ class Dispatch:
             if status == au.S_FALSE:
                 warnings.warn(f"{name}: a string did not convert to the narrow code page; "
                               "nothing was done", ConversionWarning, stacklevel=4)
-            return au.to_python(result, wrap_dispatch=Dispatch)
+            return au.to_python(result, Dispatch, self._strings_as_bytes)
         finally:
             au.lib().VariantClear(byref(result))

@@ -48,6 +48,7 @@ class Images(Dispatch, _Operations):
     in any letter case (`im.CreateImage(200, 100)`, `im.getwidth()`)."""
 
     _kind = "Images object"
+    _strings_as_bytes = True  # the one string result is the encoded image
     _shared_ids: dict[str, int] = {}  # every Images object has the same dispatch identifiers
 
     def __init__(self):

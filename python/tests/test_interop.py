@@ -54,6 +54,7 @@ def database(tmp_path):
 def test_image_through_a_sqlite_field(canvas, database):
     with morphel.sqlite_field(database, "pictures", "data", 1) as field:
         canvas.WriteToDatabase(field)
+        assert (field.Name(), field.ActualSize()) == ("data", len(canvas.WriteToVariable()))
     with sqlite3.connect(database) as connection:
         stored = connection.execute("SELECT data FROM pictures WHERE id = 1").fetchone()[0]
     assert stored == canvas.WriteToVariable()

@@ -36,6 +36,13 @@ def test_values_survive_a_variant(value, expected):
         au.lib().VariantClear(ctypes.byref(variant))
 
 
+def test_strings_come_back_as_text_where_asked():
+    variant = au.VARIANT()
+    au.fill_variant(variant, ["Aé", "\ud800"])
+    assert au.to_python(variant, strings_as_bytes=False) == ["Aé", "\ufffd"]
+    au.lib().VariantClear(ctypes.byref(variant))
+
+
 @pytest.mark.parametrize("value, vt", [
     (True, au.VT_BOOL), (7, au.VT_I4), (-2**63, au.VT_I8), (0.5, au.VT_R8), ("s", au.VT_BSTR),
     (b"s", au.VT_BSTR), ([1], au.VT_ARRAY | au.VT_VARIANT), (None, au.VT_EMPTY),
