@@ -158,6 +158,10 @@ class Dispatch:
     def __exit__(self, *exc):
         self.close()
 
+    def __reduce_ex__(self, protocol):
+        # A copy would share the reference and release it twice.
+        raise TypeError(f"a {self._kind} cannot be copied or pickled")
+
     def _dispatch_pointer(self):
         if not self._pointer:
             raise ValueError(f"operation on a released {self._kind}")

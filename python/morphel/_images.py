@@ -1,6 +1,9 @@
 """The Images class: an object made by the library's class factory and called by
 name, with Pillow conversions and a readable repr built on its operations."""
+import functools
 import io
+import os
+import re
 from ctypes import POINTER, byref, c_void_p
 from typing import TYPE_CHECKING
 
@@ -23,6 +26,17 @@ def _pillow():
     except ImportError as error:
         raise ImportError("Pillow is needed for this (Debian package python3-pil)") from error
     return Image
+
+
+@functools.lru_cache(maxsize=None)
+def _stub_operations():
+    """The operation names in the generated stubs (none before a build made them)."""
+    try:
+        with open(os.path.join(os.path.dirname(__file__), "_operations.pyi"),
+                  encoding="utf-8") as stubs:
+            return tuple(re.findall(r"^    def (\w+)\(", stubs.read(), re.MULTILINE))
+    except OSError:
+        return ()
 
 
 def _create_instance():
@@ -54,6 +68,10 @@ class Images(Dispatch, _Operations):
     def __init__(self):
         super().__init__(_create_instance(), add_reference=False)
         self._ids = Images._shared_ids
+
+    def __dir__(self):
+        """The usual attributes and the operations the generated stubs name."""
+        return sorted(set(super().__dir__()) | set(_stub_operations()))
 
     def __repr__(self):
         if not self._pointer:

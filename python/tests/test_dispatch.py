@@ -1,6 +1,7 @@
 """Calls by name: letter case, unknown names, the raised errors, lifetime and
 repr, and the generated stubs against the names the component answers."""
 import ast
+import copy
 import gc
 import os
 import pickle
@@ -82,6 +83,14 @@ def test_objects_are_released_by_with_and_by_the_collector():
     assert unload() == 0
 
 
+def test_objects_are_neither_copied_nor_pickled(images):
+    for duplicate in (copy.copy, copy.deepcopy, pickle.dumps):
+        with pytest.raises(TypeError, match="cannot be copied"):
+            duplicate(images)
+    images.CreateImage(2, 2)               # still the one reference, still usable
+    assert images.GetWidth() == 2
+
+
 def test_repr_shows_slot_size_and_kind(images):
     assert repr(images) == "<morphel.Images slot 0: empty>"
     images.CreateImage(200, 100)
@@ -101,6 +110,7 @@ def test_stubs_match_the_component(images):
         tree = ast.parse(file.read())
     methods = [node for node in ast.walk(tree) if isinstance(node, ast.FunctionDef)]
     assert len(methods) == 75
+    assert {m.name for m in methods} <= set(dir(images))  # interactive completion
     for dispid, method in enumerate(methods, start=1):
         parameters = [a.arg for a in method.args.args[1:]]
         status, ids = images._ids_of_names([method.name, *parameters])
