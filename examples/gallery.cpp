@@ -2,7 +2,8 @@
 // a true-colour and on a palette canvas through the IImages vtable (lines,
 // rectangles, ellipses, arcs, pies, fills, pixels, polygons from arrays and
 // bitmap text) and writes them as PNG files into the directory given as the
-// first argument (default out/).
+// first argument (default out/); a second page shows a photograph-like picture
+// through the colour reductions.
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -190,6 +191,61 @@ bool Save(IImages *images, const std::string &path) {
   return hr == S_OK;
 }
 
+// A photograph-like picture for the colour reduction page: a sky gradient, a
+// translucent sun with a halo, shaded hills, and alpha at the bottom (a ramp
+// from opaque to fully transparent and a fully transparent window).
+void Landscape(IImages *images) {
+  images->CreateImage(320, 200);
+  for (int y = 0; y < 200; ++y) {
+    images->SetColor(40 + y / 2, 90 + y * 3 / 4, 230 - y / 3);
+    images->DrawLine(0, y, 319, y);
+  }
+  images->SetAlphaBlending(1);
+  for (int r = 90; r >= 30; r -= 12) {
+    images->SetAlphaColor(255, 220 - r, 60, 60 + r / 2);
+    images->DrawFilledEllipse(230, 60, r, r);
+  }
+  for (int band = 0; band < 4; ++band) {
+    const int top = 110 + band * 18;
+    PolygonArray hill(VT_I4, {0, 200, 0, top + 20, 80, top, 170, top + 25, 260, top - 5,
+                              319, top + 15, 319, 200});
+    images->SetAlphaColor(30 + band * 25, 110 - band * 15, 40 + band * 10, band * 20);
+    images->DrawFilledPolygon(hill.Direct(), 14);
+  }
+  images->SetAlphaBlending(0);
+  for (int x = 0; x < 320; ++x) {
+    images->SetAlphaColor(90, 60, 30, x * 127 / 319);
+    images->DrawLine(x, 185, x, 199);
+  }
+  images->SetAlphaColor(0, 0, 0, 127);
+  images->DrawFilledRectangle(20, 20, 70, 60);
+}
+
+// The colour reduction page: the picture as drawn and through each of the
+// five conversions, one file each.
+bool ColourReduction(IImages *images, const std::string &directory) {
+  struct Step {
+    const char *name;
+    HRESULT (*convert)(IImages *);
+  } steps[] = {
+      {"original", [](IImages *) { return S_OK; }},
+      {"palette", [](IImages *o) { return o->ConvertToPalette(); }},
+      {"palette-noalpha", [](IImages *o) { return o->ConvertToPaletteNoAlpha(); }},
+      {"greyscale", [](IImages *o) { return o->ConvertToGrayScale(); }},
+      {"monochrome-160", [](IImages *o) { return o->ConvertToMonochrome(160); }},
+      {"monochrome-auto", [](IImages *o) { return o->ConvertToMonochromeAuto(); }},
+  };
+  bool written = true;
+  images->SetImage(2);
+  for (const Step &step : steps) {
+    Landscape(images);
+    const HRESULT hr = step.convert(images);
+    if (hr != S_OK) std::printf("%s: 0x%08X\n", step.name, static_cast<unsigned>(hr));
+    written = Save(images, directory + "/gallery-colour-" + step.name + ".png") && written;
+  }
+  return written;
+}
+
 IImages *CreateImages(void *library) {
   HRESULT (*getClassObject)(REFCLSID, REFIID, void **) = nullptr;
   if (!Resolve(library, "DllGetClassObject", &getClassObject)) return nullptr;
@@ -239,6 +295,7 @@ int main(int argc, char **argv) {
   bool written = Save(images, directory + "/gallery-truecolour.png");
   images->SetImage(1);
   written = Save(images, directory + "/gallery-palette.png") && written;
+  written = ColourReduction(images, directory) && written;
   images->Release();
   return written ? 0 : 2;
 }

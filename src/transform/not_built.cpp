@@ -5,13 +5,8 @@ namespace morphel {
 
 HRESULT Images::CopyImage(INT, INT, INT, INT, INT, INT, INT, INT) { return E_NOTIMPL; }
 HRESULT Images::CopyImageResize(INT, INT, INT, INT, INT, INT, INT, INT, INT, INT) { return E_NOTIMPL; }
-HRESULT Images::ConvertToPalette() { return E_NOTIMPL; }
-HRESULT Images::ConvertToMonochromeAuto() { return E_NOTIMPL; }
-HRESULT Images::ConvertToMonochrome(INT) { return E_NOTIMPL; }
 HRESULT Images::CopyImageMerge(INT, INT, INT, INT, INT, INT, INT, INT, INT) { return E_NOTIMPL; }
-HRESULT Images::ConvertToGrayScale() { return E_NOTIMPL; }
 HRESULT Images::CopyImageRotate(INT, INT, INT) { return E_NOTIMPL; }
 HRESULT Images::CopyImageSimpleRotate(INT, INT, INT, INT, INT, INT, INT, INT, INT) { return E_NOTIMPL; }
-HRESULT Images::ConvertToPaletteNoAlpha() { return E_NOTIMPL; }
 
 }  // namespace morphel

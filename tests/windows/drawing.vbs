@@ -77,6 +77,30 @@ o.SetInterlace 1
 o.WriteToFile folder & "blend-interlaced.png"
 o.SetImageType 1
 o.WriteToFile folder & "blend-progressive.jpg"
+
+' Colour reduction: one picture with a gradient and alpha, through greyscale
+' and both palette conversions.
+Dim reduction, reductions
+reductions = Array("colour-grey.png", "colour-palette.png", "colour-palette-noalpha.png")
+For reduction = 0 To 2
+  o.SetImage 3 + reduction
+  o.CreateImage 64, 48
+  For t = 0 To 47
+    o.SetColor 40 + t * 4, 200 - t * 3, 90 + t
+    o.DrawLine 0, t, 63, t
+  Next
+  o.SetAlphaBlending 1
+  o.SetAlphaColor 255, 200, 0, 50
+  o.DrawFilledEllipse 40, 20, 36, 30
+  o.SetAlphaBlending 0
+  o.SetAlphaColor 0, 0, 0, 127
+  o.DrawFilledRectangle 4, 30, 20, 44
+  If reduction = 0 Then o.ConvertToGrayScale
+  If reduction = 1 Then o.ConvertToPalette
+  If reduction = 2 Then o.ConvertToPaletteNoAlpha
+  o.SetImageType 0
+  o.WriteToFile folder & reductions(reduction)
+Next
 If Err.Number <> 0 Then
   WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
   WScript.Quit 1

@@ -140,6 +140,30 @@ void DrawBlend(IImages *o, const std::string &folder) {
   Write(o, 1, folder + "blend-progressive.jpg");
 }
 
+// One picture with a gradient and alpha, through greyscale and both palette
+// conversions.
+void DrawColourReduction(IImages *o, const std::string &folder) {
+  const char *names[] = {"colour-grey.png", "colour-palette.png", "colour-palette-noalpha.png"};
+  for (int reduction = 0; reduction < 3; ++reduction) {
+    o->SetImage(3 + reduction);
+    Expect(o->CreateImage(64, 48), "CreateImage");
+    for (int t = 0; t < 48; ++t) {
+      o->SetColor(40 + t * 4, 200 - t * 3, 90 + t);
+      o->DrawLine(0, t, 63, t);
+    }
+    o->SetAlphaBlending(1);
+    o->SetAlphaColor(255, 200, 0, 50);
+    o->DrawFilledEllipse(40, 20, 36, 30);
+    o->SetAlphaBlending(0);
+    o->SetAlphaColor(0, 0, 0, 127);
+    o->DrawFilledRectangle(4, 30, 20, 44);
+    if (reduction == 0) Expect(o->ConvertToGrayScale(), "ConvertToGrayScale");
+    if (reduction == 1) Expect(o->ConvertToPalette(), "ConvertToPalette");
+    if (reduction == 2) Expect(o->ConvertToPaletteNoAlpha(), "ConvertToPaletteNoAlpha");
+    Write(o, 0, folder + names[reduction]);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -160,6 +184,7 @@ int main(int argc, char **argv) {
   factory->Release();
   Draw(images, folder);
   DrawBlend(images, folder);
+  DrawColourReduction(images, folder);
   images->Release();
   return failures == 0 ? 0 : 1;
 }

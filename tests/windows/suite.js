@@ -6,7 +6,7 @@
 // Prints "SUITE-OK n" and quits with 0 when every check passed, else prints
 // the failures and quits with 1.
 // Argument: the folder for the files it writes (default C:\).
-var kChecks = 61;
+var kChecks = 69;
 var E_FAIL = 0x80004005;
 var E_INVALIDARG = 0x80070057;
 
@@ -216,6 +216,36 @@ step("memory variables", function () {
   refused("ReadFromVariable of an empty string", E_FAIL, "NO IMAGE!", function () {
     o.ReadFromVariable("");
   });
+});
+
+// An object of its own, so that the slots of the steps above do not matter.
+step("colour reduction", function () {
+  var c = new ActiveXObject("Morphel.Images");
+  refused("ConvertToPalette on an empty slot", E_FAIL, "NO IMAGE!", function () {
+    c.ConvertToPalette();
+  });
+  refused("ConvertToMonochrome -1", E_INVALIDARG, "", function () { c.ConvertToMonochrome(-1); });
+  c.CreateImage(40, 20);
+  c.SetColor(200, 30, 30);
+  c.DrawFilledRectangle(0, 0, 19, 19);
+  c.SetAlphaColor(0, 0, 255, 127);
+  c.DrawFilledRectangle(20, 0, 39, 19);
+  c.convertToPalette();
+  eq(c.GetPixelRed(5, 5) + " " + c.GetPixelBlue(30, 5), "204 252", "entries at the cell centres");
+  c.CreateImage(40, 20);
+  c.SetColor(200, 30, 30);
+  c.DrawFilledRectangle(0, 0, 39, 19);
+  c.ConvertToPaletteNoAlpha();
+  eq(c.GetPixelBlue(5, 5), 28, "colour-only entry");
+  c.ConvertToGrayScale();
+  eq(c.GetPixelGreen(5, 5), 81, "grey of the entry");
+  c.ConvertToMonochrome("80");
+  eq(c.GetPixelRed(5, 5), 0, "grey 81 (brightness 80.99...) at threshold 80 turns black");
+  c.SetColor(255, 255, 255);
+  c.DrawFilledRectangle(20, 0, 39, 19);
+  c.ConvertToMonochromeAuto();
+  eq(c.GetPixelRed(5, 5) + " " + c.GetPixelRed(30, 5), "0 255", "halves kept at the mean");
+  c = null;
 });
 
 o = null;

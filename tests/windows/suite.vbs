@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 135
+Const kChecks = 149
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -279,6 +279,40 @@ o.SetImage 7
 o.ReadFromVariable (s)
 NoError Err.Number, "ReadFromVariable as BMP"
 Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(30, 5), "255 0", "BMP pixels from the variable"
+
+' ---- colour reduction (an object of its own) -----------------------------------
+Dim cr
+Set cr = CreateObject("Morphel.Images")
+cr.ConvertToGrayScale
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "ConvertToGrayScale on an empty slot"
+cr.ConvertToMonochrome 256
+Refused Err.Number, Err.Source, Err.Description, kInvalidArgument, "", "ConvertToMonochrome 256"
+cr.CreateImage 40, 20
+cr.SetColor 200, 30, 30
+cr.DrawFilledRectangle 0, 0, 19, 19
+cr.SetAlphaColor 0, 0, 255, 127
+cr.DrawFilledRectangle 20, 0, 39, 19
+cr.ConvertToPalette
+NoError Err.Number, "ConvertToPalette"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelBlue(30, 5), "204 252", "entries at the cell centres"
+cr.CreateImage 40, 20
+cr.SetColor 200, 30, 30
+cr.DrawFilledRectangle 0, 0, 39, 19
+cr.convertToPaletteNoAlpha
+NoError Err.Number, "ConvertToPaletteNoAlpha"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelBlue(5, 5), "204 28", "colour-only entry"
+cr.CONVERTTOGRAYSCALE
+NoError Err.Number, "ConvertToGrayScale"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelGreen(5, 5), "81 81", "grey of the entry"
+cr.ConvertToMonochrome "81"
+NoError Err.Number, "ConvertToMonochrome with a string"
+Eq cr.GetPixelRed(5, 5), 0, "grey 81 (brightness 80.99...) at threshold 81 turns black"
+cr.SetColor 255, 255, 255
+cr.DrawFilledRectangle 20, 0, 39, 19
+cr.ConvertToMonochromeAuto
+NoError Err.Number, "ConvertToMonochromeAuto"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelRed(30, 5), "0 255", "halves kept at the mean"
+Set cr = Nothing
 
 ' ---- closing ------------------------------------------------------------------
 Set o = Nothing

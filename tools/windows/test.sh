@@ -257,7 +257,7 @@ compare_drawing() { # BITS
     if cmp -s "$file" "$C_DRIVE/$dir/$(basename "$file")"; then same=$((same + 1))
     else differ+=("$(basename "$file")"); fi
   done
-  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 12 ]; then
+  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 15 ]; then
     pass "$bits-bit drawing: all $same files the same bytes as the Linux library's"
   else
     fail "$bits-bit drawing: $same files the same, different: ${differ[*]:-none}"
