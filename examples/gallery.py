@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The gallery from Python: the drawing primitives called by name on a
 true-colour and a palette canvas (lines, rectangles, ellipses, arcs, pies,
-fills, pixels, polygons from lists, bitmap text), written as PNG files into the
-directory given as the first argument (default out/), and a thumbnail made with
-Pillow when it is installed.
+fills, pixels, polygons from lists, bitmap text), a photograph-like picture
+through the colour reductions, and a thumbnail made with Pillow when it is
+installed, written as PNG files into the directory given as the first argument
+(default out/).
 
 Usage: gallery.py [directory]   (MORPHEL_LIBRARY may name the library to load)
 """
@@ -93,6 +94,47 @@ def scene(im):
         part(im)
 
 
+def landscape(im):
+    """A photograph-like picture: a sky gradient, a translucent sun with a halo,
+    shaded hills, and alpha at the bottom (a ramp and a transparent window)."""
+    im.CreateImage(320, 200)
+    for y in range(200):
+        im.SetColor(40 + y // 2, 90 + y * 3 // 4, 230 - y // 3)
+        im.DrawLine(0, y, 319, y)
+    im.SetAlphaBlending(1)
+    for r in range(90, 29, -12):
+        im.SetAlphaColor(255, 220 - r, 60, 60 + r // 2)
+        im.DrawFilledEllipse(230, 60, r, r)
+    for band in range(4):
+        top = 110 + band * 18
+        hill = [0, 200, 0, top + 20, 80, top, 170, top + 25, 260, top - 5, 319, top + 15, 319, 200]
+        im.SetAlphaColor(30 + band * 25, 110 - band * 15, 40 + band * 10, band * 20)
+        im.DrawFilledPolygon(hill, len(hill))
+    im.SetAlphaBlending(0)
+    for x in range(320):
+        im.SetAlphaColor(90, 60, 30, x * 127 // 319)
+        im.DrawLine(x, 185, x, 199)
+    im.SetAlphaColor(0, 0, 0, 127)
+    im.DrawFilledRectangle(20, 20, 70, 60)
+
+
+# The colour reduction page: file name, operation (looked up by name) and arguments.
+REDUCTIONS = [("original", None, ()), ("palette", "ConvertToPalette", ()),
+              ("palette-noalpha", "ConvertToPaletteNoAlpha", ()),
+              ("greyscale", "ConvertToGrayScale", ()),
+              ("monochrome-160", "ConvertToMonochrome", (160,)),
+              ("monochrome-auto", "ConvertToMonochromeAuto", ())]
+
+
+def colour_reduction(im, directory):
+    im.SetImage(2)
+    for name, operation, arguments in REDUCTIONS:
+        landscape(im)
+        if operation:
+            getattr(im, operation)(*arguments)
+        im.WriteToFile(os.path.join(directory, f"gallery-python-colour-{name}.png"))
+
+
 def thumbnail(im, path):
     """A quarter-size copy made by Pillow and written back by the component."""
     try:
@@ -119,6 +161,7 @@ def main(directory):
             path = os.path.join(directory, f"gallery-python-{name}.png")
             im.WriteToFile(path)
             print(f"{path}: {im!r}")
+        colour_reduction(im, directory)
         im.SetImage(0)
         thumbnail(im, os.path.join(directory, "gallery-python-thumbnail.png"))
     return 0
