@@ -25,6 +25,10 @@ typedef HRESULT (*LongOutFn)(void *, LONG *);
 typedef HRESULT (*NoArgFn)(void *);
 typedef HRESULT (*BstrOutFn)(void *, BSTR *);
 typedef HRESULT (*GuidOutFn)(void *, GUID *);
+typedef HRESULT (*BstrFn)(void *, BSTR);
+typedef HRESULT (*TextAtFn)(void *, INT, INT, BSTR);
+typedef HRESULT (*TextAngleFn)(void *, INT, INT, INT, BSTR);
+typedef HRESULT (*TextBoxFn)(void *, INT, INT, BSTR, VARIANT *);
 
 static int passed, failed;
 
@@ -43,6 +47,8 @@ static HRESULT (*pDllCanUnloadNow)(void);
 static HRESULT (*pGetErrorInfo)(ULONG, void **);
 static UINT (*pSysStringLen)(BSTR);
 static void (*pSysFreeString)(BSTR);
+static BSTR (*pSysAllocStringLen)(const OLECHAR *, UINT);
+static HRESULT (*pVariantClear)(VARIANT *);
 static const IID *pIID_IClassFactory, *pIID_IUnknown, *pIID_IImages, *pIID_IDispatch;
 static const CLSID *pCLSID_Images;
 
@@ -65,13 +71,15 @@ static int load(const char *path) {
   pGetErrorInfo = (HRESULT(*)(ULONG, void **))dlsym(lib, "GetErrorInfo");
   pSysStringLen = (UINT(*)(BSTR))dlsym(lib, "SysStringLen");
   pSysFreeString = (void (*)(BSTR))dlsym(lib, "SysFreeString");
+  pSysAllocStringLen = (BSTR(*)(const OLECHAR *, UINT))dlsym(lib, "SysAllocStringLen");
+  pVariantClear = (HRESULT(*)(VARIANT *))dlsym(lib, "VariantClear");
   pIID_IClassFactory = (const IID *)dlsym(lib, "IID_IClassFactory");
   pIID_IUnknown = (const IID *)dlsym(lib, "IID_IUnknown");
   pIID_IDispatch = (const IID *)dlsym(lib, "IID_IDispatch");
   pIID_IImages = (const IID *)dlsym(lib, "IID_IImages");
   pCLSID_Images = (const CLSID *)dlsym(lib, "CLSID_Images");
   return pDllGetClassObject && pDllCanUnloadNow && pGetErrorInfo && pSysStringLen &&
-         pSysFreeString && pIID_IClassFactory && pIID_IUnknown && pIID_IImages &&
+         pSysFreeString && pSysAllocStringLen && pVariantClear && pIID_IClassFactory && pIID_IUnknown && pIID_IImages &&
          pIID_IDispatch && pCLSID_Images;
 }
 
@@ -99,6 +107,37 @@ static void check_error_info(const char *source, const char *description) {
   CHECK(METHOD(info, 5, BstrOutFn)(info, &text) == S_OK && bstr_equals(text, description));
   pSysFreeString(text);
   METHOD(info, 2, RefFn)(info);
+}
+
+static BSTR ascii_bstr(const char *ascii) {
+  OLECHAR wide[64];
+  UINT n = (UINT)strlen(ascii);
+  for (UINT i = 0; i < n && i < 64; i++) wide[i] = (OLECHAR)ascii[i];
+  return pSysAllocStringLen(wide, n < 64 ? n : 64);
+}
+
+/* TrueType text through the vtable: the system's DejaVu Sans found through the
+ * automatic font path, drawn, turned and measured; an empty path finds none. */
+static void check_truetype(void *object) {
+  BSTR name = ascii_bstr("DejaVuSans"), text = ascii_bstr("Vtable"), empty = ascii_bstr("");
+  VARIANT box;
+  memset(&box, 0, sizeof box);
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 100, 30) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(61), NoArgFn)(object) == S_OK);              /* SetFontPathTTFAuto */
+  CHECK(METHOD(object, OP_SLOT(11), BstrFn)(object, name) == S_OK);         /* SetFontTTF */
+  CHECK(METHOD(object, OP_SLOT(12), IntFn)(object, 501) == E_INVALIDARG);   /* SetFontSizeTTF */
+  CHECK(METHOD(object, OP_SLOT(75), IntFn)(object, 0) == S_OK);             /* SetTextAntialias */
+  CHECK(METHOD(object, OP_SLOT(10), TextAtFn)(object, 2, 20, text) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(51), TextAngleFn)(object, 2, 28, 10, text) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(73), TextBoxFn)(object, 2, 20, text, &box) == S_OK &&
+        V_VT(&box) == (VT_ARRAY | VT_VARIANT));
+  pVariantClear(&box);
+  CHECK(METHOD(object, OP_SLOT(13), BstrFn)(object, empty) == S_OK);        /* SetFontPathTTF */
+  CHECK(METHOD(object, OP_SLOT(10), TextAtFn)(object, 2, 20, text) == E_FAIL);
+  check_error_info("Morphel", "font error");
+  pSysFreeString(name);
+  pSysFreeString(text);
+  pSysFreeString(empty);
 }
 
 int main(int argc, char **argv) {
@@ -135,6 +174,7 @@ int main(int argc, char **argv) {
   w = 1234;
   CHECK(METHOD(object, OP_SLOT(48), IntOutFn)(object, &w) == E_FAIL && w == 1234);
   check_error_info("Morphel", "NO IMAGE!");
+  check_truetype(object);
   CHECK(METHOD(object, OP_SLOT(70), NoArgFn)(object) == S_OK);                    /* DestroyAll */
 
   void *dispatch = NULL;

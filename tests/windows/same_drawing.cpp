@@ -164,6 +164,54 @@ void DrawColourReduction(IImages *o, const std::string &folder) {
   }
 }
 
+// TrueType text, with the font that drawing.vbs finds in the Windows Fonts
+// folder: the test command copies it there from this folder.
+void DrawTrueType(IImages *o, const std::string &folder) {
+  o->SetImage(6);
+  Expect(o->CreateImage(160, 60), "CreateImage");
+  o->SetColor(255, 255, 240);
+  o->DrawFilledRectangle(0, 0, 159, 59);
+  BSTR s = Text("/usr/share/fonts/truetype/dejavu");
+  Expect(o->SetFontPathTTF(s), "SetFontPathTTF");
+  SysFreeString(s);
+  s = Text("nosuch DejaVuSans");
+  o->SetFontTTF(s);
+  SysFreeString(s);
+  o->SetFontSizeTTF(16);
+  o->SetColor(0, 0, 128);
+  s = Text("TrueType &#233; &amp;");
+  Expect(o->DrawTextTTF(6, 24, s), "DrawTextTTF");
+  SysFreeString(s);
+  o->SetColor(160, 0, 0);
+  s = Text("angle 15");
+  Expect(o->DrawTextAngleTTF(20, 56, 15, s), "DrawTextAngleTTF");
+  SysFreeString(s);
+  Write(o, 0, folder + "truetype.png");
+  o->SetImage(7);
+  Expect(o->CreateImagePalette(160, 40), "CreateImagePalette");
+  o->SetColor(255, 255, 255);
+  o->SetColor(0, 0, 0);
+  o->SetTextAntialias(0);
+  s = Text("Plain text");
+  Expect(o->DrawTextTTF(6, 18, s), "DrawTextTTF");
+  SysFreeString(s);
+  o->SetTextAntialias(1);
+  s = Text("Smooth text");
+  Expect(o->DrawTextTTF(6, 36, s), "DrawTextTTF");
+  SysFreeString(s);
+  Write(o, 0, folder + "truetype-palette.png");
+}
+
+// A free rotation of the first drawing and a resized copy of the blend.
+void DrawTransforms(IImages *o, const std::string &folder) {
+  o->SetImage(0);
+  o->SetColor(40, 40, 40);
+  Expect(o->CopyImageRotate(8, 0, 30), "CopyImageRotate");
+  o->SetImage(8);
+  Expect(o->CopyImageResize(8, 2, 0, 0, 0, 0, 32, 24, 64, 48), "CopyImageResize");
+  Write(o, 0, folder + "rotated.png");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -185,6 +233,8 @@ int main(int argc, char **argv) {
   Draw(images, folder);
   DrawBlend(images, folder);
   DrawColourReduction(images, folder);
+  DrawTrueType(images, folder);
+  DrawTransforms(images, folder);
   images->Release();
   return failures == 0 ? 0 : 1;
 }

@@ -393,6 +393,32 @@ int RunUnregistered(const wchar_t *path) {
   return 0;
 }
 
+// TrueType text through the interface table, with DejaVu Sans that the test
+// command puts into the Windows Fonts folder.
+void CheckTrueType(IImages *images) {
+  BSTR name = SysAllocString(L"nosuch DejaVuSans"), text = SysAllocString(L"Fonts");
+  BSTR tooLong = SysAllocStringLen(nullptr, 200);
+  for (int i = 0; i < 200; ++i) tooLong[i] = L'f';
+  CheckStatus(images->CreateImage(80, 30), S_OK, "CreateImage for TrueType text");
+  CheckStatus(images->SetFontPathTTFAuto(), S_OK, "SetFontPathTTFAuto");
+  CheckStatus(images->SetFontTTF(tooLong), E_INVALIDARG, "SetFontTTF of 200 characters");
+  CheckStatus(images->SetFontTTF(name), S_OK, "SetFontTTF");
+  CheckStatus(images->SetFontSizeTTF(14), S_OK, "SetFontSizeTTF");
+  CheckStatus(images->DrawTextTTF(2, 20, text), S_OK, "DrawTextTTF through the Fonts folder");
+  CheckStatus(images->DrawTextAngleTTF(2, 28, 20, text), S_OK, "DrawTextAngleTTF");
+  VARIANT box;
+  VariantInit(&box);
+  CheckStatus(images->GetTextTTFRectangle(2, 20, text, &box), S_OK, "GetTextTTFRectangle");
+  LONG upper = -1;
+  Check(V_VT(&box) == (VT_ARRAY | VT_VARIANT) && SafeArrayGetUBound(V_ARRAY(&box), 1, &upper) == S_OK &&
+            upper == 3,
+        "rectangle of four variants", upper);
+  VariantClear(&box);
+  SysFreeString(name);
+  SysFreeString(text);
+  SysFreeString(tooLong);
+}
+
 int Run(const wchar_t *path) {
   Module module;
   if (!LoadModule(path, &module)) return 1;
@@ -414,6 +440,7 @@ int Run(const wchar_t *path) {
   CheckInterfaces(images);
   CheckErrorInfo(images);
   CheckDispatch(images);
+  CheckTrueType(images);
   Check(images->Release() == 0, "the object goes at 0");
   CheckStatus(module.canUnloadNow(), S_OK, "DllCanUnloadNow at the end");
   FreeLibrary(module.handle);

@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 149
+Const kChecks = 182
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -216,6 +216,48 @@ Eq o.GetFont, 7, "font code outside the table kept"
 o.DrawTextAngle 80, 38, 90, "Up"
 NoError Err.Number, "DrawTextAngle"
 
+' ---- TrueType text ------------------------------------------------------------
+' DejaVu Sans is placed in the Windows Fonts folder by the test command.
+o.CreateImage 120, 40
+o.SetColor 255, 255, 255
+o.SetFontTTF "NoSuchFont"
+o.DrawTextTTF 2, 30, "Hello"
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "font error", "DrawTextTTF with a font that is nowhere"
+o.SetFontPathTTFAuto
+NoError Err.Number, "SetFontPathTTFAuto"
+o.SetFontTTF "nosuch DejaVuSans"
+o.SetFontSizeTTF 16
+NoError Err.Number, "SetFontTTF and SetFontSizeTTF"
+o.DrawTextTTF 2, 30, "Hello"
+NoError Err.Number, "DrawTextTTF through the Fonts folder"
+n = 0
+For h = 10 To 31
+  For w = 2 To 60
+    n = n + o.GetPixelRed(w, h) \ 255
+  Next
+Next
+Record n > 20, "TrueType pixels drawn: " & n
+v = o.GetTextTTFRectangle(2, 30, "Hello")
+NoError Err.Number, "GetTextTTFRectangle"
+Eq LBound(v) & " " & UBound(v) & " " & TypeName(v(0)), "0 3 Long", "rectangle bounds and element type"
+Record v(0) < v(2) And v(1) < v(3) And v(1) < 30, "rectangle order: " & v(0) & " " & v(1) & " " & v(2) & " " & v(3)
+s = o.GetTextTTFRectangle("12", 30, "Hello")
+n = s(0) - v(0) & " " & s(2) - v(2) & " " & s(3) - v(3)
+Eq n, "10 10 0", "rectangle moves with x"
+o.SetFontSizeTTF 501
+Refused Err.Number, Err.Source, Err.Description, kInvalidArgument, "", "SetFontSizeTTF 501"
+o.DrawTextAngleTTF 100, 38, 90, "Up"
+NoError Err.Number, "DrawTextAngleTTF"
+o.SetImage 8
+o.CreateImagePalette 60, 30
+o.SetColor 0, 0, 0
+o.SetColor 255, 255, 255
+o.SetTextAntialias 0
+o.DrawTextTTF 2, 22, "Sharp"
+NoError Err.Number, "DrawTextTTF without anti-aliasing"
+Eq o.GetColorTotal, 2, "no blended colours without anti-aliasing"
+o.SetImage 0
+
 ' ---- formats and files --------------------------------------------------------
 o.CreateImage 40, 30
 o.SetColor 255, 0, 0
@@ -313,6 +355,42 @@ cr.ConvertToMonochromeAuto
 NoError Err.Number, "ConvertToMonochromeAuto"
 Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelRed(30, 5), "0 255", "halves kept at the mean"
 Set cr = Nothing
+' ---- copies between slots and rotation -------------------------------------------
+o.SetImage 8
+o.CreateImage 40, 30
+o.SetColor 255, 0, 0
+o.DrawFilledRectangle 0, 0, 39, 29
+o.SetImage 4
+v = o.DestroyImage  ' slot 4 is empty afterwards, whatever it held
+Err.Clear
+o.SetImage 9
+o.CreateImage 40, 30
+o.CopyImage 9, 8, 0, 0, 0, 0, 10, 10
+NoError Err.Number, "CopyImage"
+o.copyimageresize 9, 8, 20, 0, 0, 0, 10, 10, 40, 30
+NoError Err.Number, "copyimageresize"
+o.CopyImageMerge 9, 8, 0, 20, 0, 0, 10, 10, "50"
+NoError Err.Number, "CopyImageMerge with a string percentage"
+o.CopyImageSimpleRotate 9, 8, 30, 20, 0, 0, 6, 6, 45
+NoError Err.Number, "CopyImageSimpleRotate"
+Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(25, 5) & " " & o.GetPixelRed(5, 25) & " " & _
+   o.GetPixelRed(30, 20) & " " & o.GetPixelRed(15, 15), "255 255 127 255 0", "copied pixels"
+o.CopyImageMerge 9, 8, 0, 0, 0, 0, 5, 5, 101
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageMerge at 101 per cent"
+o.CopyImage 9, 4, 0, 0, 0, 0, 5, 5
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImage from an empty slot"
+o.SetColor 0, 0, 255
+o.CopyImageRotate 9, 8, 90
+NoError Err.Number, "CopyImageRotate"
+Eq o.GetImage, 8, "current slot after CopyImageRotate"
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight, "28x38", "size turned a quarter"
+o.CopyImageRotate 9, 8, 30
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight & " " & o.GetPixelBlue(0, 0) & " " & o.GetPixelRed(24, 22), _
+   "48x44 255 255", "size, background corner and centre turned by 30 degrees"
+o.CopyImageRotate 9, 12, 30
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageRotate from slot 12"
 
 ' ---- closing ------------------------------------------------------------------
 Set o = Nothing

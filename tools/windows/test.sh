@@ -5,8 +5,9 @@
 #   - the in-process server test program (entry points, unload rule, class
 #     factory, aggregation, interfaces, dispatch),
 #   - the VBScript and JScript suites through the script host, by ProgID,
-#   - a fixed drawing written by a script under Wine and by the Linux library:
-#     the files must be the same bytes,
+#   - a fixed drawing (TrueType text included, with DejaVu Sans copied into
+#     the prefix's Fonts folder) written by a script under Wine and by the
+#     Linux library: the files must be the same bytes,
 # for the 64-bit DLL with Wine's 64-bit programs and, when 32-bit Wine is
 # installed, for the 32-bit DLL with its 32-bit programs.
 #
@@ -144,6 +145,16 @@ wait_prefix() {
   log "fresh prefix $WINEPREFIX ready $((SECONDS - PREFIX_START))s after its start"
 }
 
+# The TrueType tests find DejaVu Sans in the prefix's Fonts folder through
+# SetFontPathTTFAuto: the very file the Linux library draws the compared
+# drawing with.
+install_fonts() {
+  local dejavu=/usr/share/fonts/truetype/dejavu
+  [ -r "$dejavu/DejaVuSans.ttf" ] || die "$dejavu/DejaVuSans.ttf missing (fonts-dejavu-core)"
+  mkdir -p "$C_DRIVE/windows/Fonts"
+  cp "$dejavu/DejaVuSans.ttf" "$C_DRIVE/windows/Fonts/"
+}
+
 # ---- one bitness -----------------------------------------------------------------
 
 # Runs a Windows program with the loader and system folder of BITS (64 or 32).
@@ -257,7 +268,7 @@ compare_drawing() { # BITS
     if cmp -s "$file" "$C_DRIVE/$dir/$(basename "$file")"; then same=$((same + 1))
     else differ+=("$(basename "$file")"); fi
   done
-  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 15 ]; then
+  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 18 ]; then
     pass "$bits-bit drawing: all $same files the same bytes as the Linux library's"
   else
     fail "$bits-bit drawing: $same files the same, different: ${differ[*]:-none}"
@@ -295,6 +306,7 @@ main() {
   linux_library
   build_same_drawing
   wait_prefix
+  install_fonts
   test_bitness 64 build/win64
   if [ "$HAVE_WINE32" = 1 ]; then
     test_bitness 32 build/win32
