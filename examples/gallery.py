@@ -2,9 +2,9 @@
 """The gallery from Python: the drawing primitives called by name on a
 true-colour and a palette canvas (lines, rectangles, ellipses, arcs, pies,
 fills, pixels, polygons from lists, bitmap text), a photograph-like picture
-through the colour reductions, and a thumbnail made with Pillow when it is
-installed, written as PNG files into the directory given as the first argument
-(default out/).
+through the colour reductions, TrueType text, rotations and copies between
+slots, and a thumbnail made with Pillow when it is installed, written as PNG
+files into the directory given as the first argument (default out/).
 
 Usage: gallery.py [directory]   (MORPHEL_LIBRARY may name the library to load)
 """
@@ -135,6 +135,86 @@ def colour_reduction(im, directory):
         im.WriteToFile(os.path.join(directory, f"gallery-python-colour-{name}.png"))
 
 
+def truetype_page(im):
+    """TrueType text on a palette canvas: DejaVu Sans found through the automatic
+    font path, with and without anti-aliasing, turned about one point, and a
+    text inside the box that measuring it gives."""
+    im.CreateImagePalette(600, 320)
+    im.SetColor(250, 248, 240)
+    im.DrawFilledRectangle(0, 0, 599, 319)
+    im.SetFontPathTTFAuto()
+    im.SetFontTTF("DejaVuSans")
+    im.SetFontSizeTTF(18)
+    im.SetColor(20, 20, 60)
+    im.DrawTextTTF(10, 30, "Anti-aliased TrueType text &#8212; size 18")
+    im.SetTextAntialias(0)
+    im.DrawTextTTF(10, 60, "The same without anti-aliasing")
+    im.SetTextAntialias(1)
+    im.SetFontSizeTTF(12)
+    for i, angle in enumerate([0, 30, 60, 90, 150, 210, 270, 330]):
+        im.SetColor(max(200 - 40 * i, 0), 40 + 20 * i, 120)
+        im.DrawTextAngleTTF(150, 185, angle, f"    {angle} degrees")
+    im.SetFontTTF("nosuch DejaVuSans-Bold")  # the second name is used
+    im.SetFontSizeTTF(24)
+    im.SetColor(0, 100, 0)
+    im.DrawTextTTF(320, 190, "Measured box")
+    left, top, right, bottom = im.GetTextTTFRectangle(320, 190, "Measured box")
+    im.SetColor(200, 0, 0)
+    im.DrawRectangle(left - 3, top - 3, right + 3, bottom + 3)
+
+
+def transform_source(im, slot, create):
+    """A small picture to turn in slot: a frame, a disc and a label."""
+    im.SetImage(slot)
+    create(120, 80)
+    im.SetColor(250, 240, 200)
+    im.DrawFilledRectangle(0, 0, 119, 79)
+    im.SetColor(200, 40, 40)
+    im.DrawRectangle(2, 2, 117, 77)
+    im.SetColor(40, 110, 200)
+    im.DrawFilledEllipse(40, 40, 50, 50)
+    im.SetColor(0, 0, 0)
+    im.SetFont(1)
+    im.DrawText(70, 30, "turn")
+
+
+def turn_and_paste(im, source, angle, background, x, y):
+    """Turns slot source by angle into slot 5 and pastes it onto the page (slot 9)
+    at (x, y); returns the x after it."""
+    im.SetImage(source)
+    im.SetColor(*background)
+    im.CopyImageRotate(5, source, angle)
+    im.SetImage(5)
+    width = im.GetWidth()
+    im.CopyImage(9, 5, x, y, 0, 0, width, im.GetHeight())
+    return x + width + 10
+
+
+def transforms_page(im):
+    """Free rotations and copies between slots."""
+    transform_source(im, 2, im.CreateImage)
+    transform_source(im, 3, im.CreateImagePalette)
+    transform_source(im, 4, im.CreateImage)
+    im.SetColor(250, 240, 200)  # the cream background of slot 4 is see-through
+    im.SetTransparent(1)
+    im.SetImage(9)
+    im.CreateImage(880, 470)
+    im.SetColor(255, 255, 255)
+    im.DrawFilledRectangle(0, 0, 879, 469)
+    x = 10
+    for angle in (0, 30, 90, 135, -20):
+        x = turn_and_paste(im, 2, angle, (220, 220, 255), x, 10)
+    x = turn_and_paste(im, 3, 45, (200, 255, 200), 10, 170)  # palette source
+    for angle in (0, 60):  # transparent colour: background at 0
+        x = turn_and_paste(im, 4, angle, (255, 200, 200), x, 170)
+    im.CopyImageResize(9, 2, 10, 340, 0, 0, 180, 120, 120, 80)  # enlarged
+    im.CopyImageResize(9, 2, 200, 340, 0, 0, 60, 40, 120, 80)   # reduced
+    im.CopyImageMerge(9, 2, 280, 340, 0, 0, 120, 80, 50)        # half over white
+    im.CopyImageSimpleRotate(9, 2, 500, 390, 0, 0, 120, 80, 45)  # about a point
+    im.CopyImageSimpleRotate(9, 3, 680, 390, 0, 0, 120, 80, -60)
+    im.SetImage(9)
+
+
 def thumbnail(im, path):
     """A quarter-size copy made by Pillow and written back by the component."""
     try:
@@ -162,6 +242,11 @@ def main(directory):
             im.WriteToFile(path)
             print(f"{path}: {im!r}")
         colour_reduction(im, directory)
+        im.SetImage(2)
+        truetype_page(im)
+        im.WriteToFile(os.path.join(directory, "gallery-python-truetype.png"))
+        transforms_page(im)
+        im.WriteToFile(os.path.join(directory, "gallery-python-transforms.png"))
         im.SetImage(0)
         thumbnail(im, os.path.join(directory, "gallery-python-thumbnail.png"))
     return 0

@@ -97,6 +97,14 @@ def test_results_come_back_as_python_values(canvas):
     assert canvas.DestroyImage() == 1
 
 
+def test_measured_text_box_is_a_list_of_integers(canvas):
+    canvas.SetFontPathTTFAuto()
+    canvas.SetFontTTF("DejaVuSans")
+    left, top, right, bottom = canvas.GetTextTTFRectangle(2, 8, "Box")
+    assert all(type(side) is int for side in (left, top, right, bottom))
+    assert left < right and top < bottom
+
+
 def test_text_reaches_the_file_system(canvas, tmp_path):
     target = tmp_path / "bild-ü.png"
     canvas.WriteToFile(str(target))
