@@ -1,4 +1,4 @@
-// Memory sink and source, their library contexts, and the two-pass collection.
+// Memory sink and source, their library contexts, and the collection of encoded bytes.
 #include "io/memory_channel_p.h"
 
 #include <climits>
@@ -12,8 +12,31 @@
 
 namespace morphel {
 
+namespace {
+
+// The largest encoding handed out: its length and one spare byte must fit the
+// automation string and array sizes.
+constexpr int64_t kMaxEncodedLength = INT_MAX - 1;
+
+// Grows the sink's buffer to hold at least needed bytes, doubling so that the
+// bytes already held are moved a bounded number of times; false when the
+// length is past the largest encoding or memory is short.
+bool GrowSink(MemorySink *sink, int64_t needed) {
+  if (sink->growth == nullptr || needed > kMaxEncodedLength) return false;
+  int64_t size = sink->capacity > 0 ? sink->capacity : kFirstPassCapacity;
+  while (size < needed) size *= 2;
+  if (size > kMaxEncodedLength) size = kMaxEncodedLength;
+  if (!sink->growth->Resize(static_cast<size_t>(size))) return false;
+  sink->buffer = sink->growth->data();
+  sink->capacity = size;
+  return true;
+}
+
+}  // namespace
+
 void MemorySink::Offer(const unsigned char *bytes, int64_t n) {
   if (n <= 0) return;
+  if (n > capacity - count && !overflow) GrowSink(this, count + n);
   int64_t room = capacity - count;
   if (room < 0) room = 0;
   int64_t stored = n < room ? n : room;
@@ -117,44 +140,22 @@ void ByteBuffer::Release() {
   size_ = 0;
 }
 
-namespace {
-
-// One encoding pass into a buffer of the given capacity.
-EncodeOutcome EncodePass(const Images &object, gdImagePtr im, ByteBuffer *buffer, MemorySink *sink) {
-  sink->buffer = buffer->data();
-  sink->capacity = static_cast<int64_t>(buffer->size());
-  SinkContext ctx(sink);
-  return EncodeImage(object, im, ctx.get());
-}
-
-// The largest encoding handed out: its length and one spare byte must fit the
-// automation string and array sizes.
-constexpr int64_t kMaxEncodedLength = INT_MAX - 1;
-
-}  // namespace
-
 HRESULT CollectEncodedBytes(const Images &object, gdImagePtr im, EncodedBytes *out) {
   out->passes = 0;
   if (!out->bytes.Allocate(kFirstPassCapacity)) return ReportError(kMsgNoMemory);
   ApplySaveAlphaRule(object, im);
-  MemorySink first;
-  EncodeOutcome outcome = EncodePass(object, im, &out->bytes, &first);
+  MemorySink sink;
+  sink.buffer = out->bytes.data();
+  sink.capacity = kFirstPassCapacity;
+  sink.growth = &out->bytes;
+  SinkContext ctx(&sink);
+  const EncodeOutcome outcome = EncodeImage(object, im, ctx.get());
   out->passes = 1;
-  int64_t total = first.count;
-  if (first.overflow) {
-    out->bytes.Release();
-    if (total > kMaxEncodedLength || !out->bytes.Allocate(static_cast<size_t>(total) + 1)) {
-      return ReportError(kMsgNoMemory);
-    }
-    MemorySink second;
-    outcome = EncodePass(object, im, &out->bytes, &second);
-    out->passes = 2;
-    total = second.count;
-    if (second.overflow) return ReportError(kMsgNoMemory);
-  }
-  out->bytes.Truncate(static_cast<size_t>(total));
+  // Bytes the buffer could not grow for are lost: the encoding is not handed out.
+  if (sink.overflow) return ReportError(kMsgNoMemory);
+  out->bytes.Truncate(static_cast<size_t>(sink.count));
   if (outcome == EncodeOutcome::kNoMemory) return ReportError(kMsgNoMemory);
-  if (outcome == EncodeOutcome::kNotEncodable || total == 0) return ReportError(kMsgNoImage);
+  if (outcome == EncodeOutcome::kNotEncodable || sink.count == 0) return ReportError(kMsgNoImage);
   return S_OK;
 }
 
