@@ -65,9 +65,15 @@ int SinkPutBuf(gdIOCtx *ctx, const void *buf, int size) {
   return size;
 }
 
+// The GIF and WBMP writers hand over one byte at a time.
 void SinkPutC(gdIOCtx *ctx, int c) {
-  unsigned char byte = static_cast<unsigned char>(c);
-  SinkOf(ctx)->Offer(&byte, 1);
+  MemorySink *sink = SinkOf(ctx);
+  const auto byte = static_cast<unsigned char>(c);
+  if (sink->count >= 0 && sink->count < sink->capacity) {
+    sink->buffer[sink->count++] = byte;
+  } else {
+    sink->Offer(&byte, 1);
+  }
 }
 
 long SinkTell(gdIOCtx *ctx) { return static_cast<long>(SinkOf(ctx)->count); }
@@ -79,8 +85,8 @@ int SourceGetBuf(gdIOCtx *ctx, void *buf, int size) {
 
 // End of data is EOF (-1), never 0: the WBMP reader depends on it.
 int SourceGetC(gdIOCtx *ctx) {
-  unsigned char byte;
-  return SourceOf(ctx)->Take(&byte, 1) == 1 ? byte : EOF;
+  MemorySource *source = SourceOf(ctx);
+  return source->position < source->length ? source->buffer[source->position++] : EOF;
 }
 
 int SourceSeek(gdIOCtx *ctx, const int position) {
