@@ -1,13 +1,17 @@
 // Side by side: each operation through the component's interface beside the
 // same work done by calling libgd directly, on the same image in one run.
 //
-//   side_by_side [--runs N] [--tsv] [--files DIR]
+//   side_by_side [--runs N] [--tsv] [--files DIR] [--count]
 //
 // Every operation is timed N times (default 9), the component and libgd
 // taking turns, and the medians are printed with their ratio. --tsv prints
 // key, label, component ms and libgd ms as tab-separated lines for
 // bench/compare/table.py; --files writes the component's encodings of the
 // test image (image.png, .jpg, .gif, .bmp) into DIR for the same script.
+// --count is for a run under callgrind (--collect-atstart=no): on images a
+// quarter of the size, each side of each operation runs once with collection
+// on and its instruction count is dumped under "<key> component" or
+// "<key> libgd", a measure that load on the machine does not disturb.
 #include <gd.h>
 #include <pthread.h>
 
@@ -23,13 +27,22 @@
 
 #include "core/images.h"
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define MORPHEL_CAN_COUNT 1
+#endif
+
 namespace {
 
-constexpr int kWidth = 2000;
-constexpr int kHeight = 1500;
-constexpr int kMazeSide = 2000;
-constexpr int kShapes = 10000;
-constexpr int kPixels = 1000000;
+// Sizes of the timed run; --count quarters the sides and the number of shapes.
+struct Sizes {
+  int width = 2000;
+  int height = 1500;
+  int mazeSide = 2000;
+  int shapes = 10000;
+  int pixels = 1000000;
+} sizes;
+bool counting = false;
 
 struct Row {
   std::string key;
@@ -49,6 +62,20 @@ double MillisecondsOf(const std::function<void()> &work) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+// One run with callgrind's collection on, dumped under the key and side.
+void CountInstructions(const std::string &name, const std::function<void()> &work) {
+#ifdef MORPHEL_CAN_COUNT
+  CALLGRIND_ZERO_STATS;
+  CALLGRIND_TOGGLE_COLLECT;
+  work();
+  CALLGRIND_TOGGLE_COLLECT;
+  CALLGRIND_DUMP_STATS_AT(name.c_str());
+#else
+  (void)name;
+  work();
+#endif
+}
+
 // Medians of runs of both, taking turns so that load on the machine falls on
 // both alike.
 Row Compare(const char *key, const char *label, int runs, const std::function<void()> &ours,
@@ -56,6 +83,11 @@ Row Compare(const char *key, const char *label, int runs, const std::function<vo
   std::vector<double> a, b;
   ours();  // warm-up of both
   gd();
+  if (counting) {
+    CountInstructions(std::string(key) + " component", ours);
+    CountInstructions(std::string(key) + " libgd", gd);
+    return Row{key, label, 0, 0};
+  }
   for (int i = 0; i < runs; ++i) {
     a.push_back(MillisecondsOf(ours));
     b.push_back(MillisecondsOf(gd));
@@ -95,9 +127,9 @@ void PaintPhoto(gdImagePtr im) {
     for (int x = 0; x < gdImageSX(im); ++x) {
       seed = seed * 1103515245u + 12345u;
       const int noise = static_cast<int>((seed >> 16) & 3) - 2;
-      const int r = std::clamp(x * 255 / kWidth + noise, 0, 255);
+      const int r = std::clamp(x * 255 / sizes.width + noise, 0, 255);
       const int g = std::clamp(static_cast<int>(128 + 100 * std::sin(x / 37.0 + y / 53.0)) + noise, 0, 255);
-      const int b = std::clamp((y * 255 / kHeight + x / 9) % 256 + noise, 0, 255);
+      const int b = std::clamp((y * 255 / sizes.height + x / 9) % 256 + noise, 0, 255);
       im->tpixels[y][x] = gdTrueColor(r, g, b);
     }
   }
@@ -198,10 +230,10 @@ void CompareEncoders(Component &c, int runs, Rows *rows) {
   rows->push_back(Compare("jpeg_write", "JPEG q85 to variable", runs, toVariable(1),
                           [&] { freeing(gdImageJpegPtr(im, &size, 85)); }));
   rows->push_back(Compare("gif_write", "GIF of true colour to variable", runs, toVariable(3), [&] {
-    gdImagePtr copy = gdImageCreateTrueColor(kWidth, kHeight);
+    gdImagePtr copy = gdImageCreateTrueColor(sizes.width, sizes.height);
     gdImageAlphaBlending(copy, 0);
     gdImageSaveAlpha(copy, 1);
-    gdImageCopy(copy, im, 0, 0, 0, 0, kWidth, kHeight);
+    gdImageCopy(copy, im, 0, 0, 0, 0, sizes.width, sizes.height);
     gdImageTrueColorToPalette(copy, 0, 256);
     freeing(gdImageGifPtr(copy, &size));
     gdImageDestroy(copy);
@@ -262,12 +294,12 @@ void CompareDrawing(Component &c, int runs, Rows *rows) {
   const int pen = gdTrueColor(200, 30, 60);
   auto shapes = [](const std::function<void(int, int, int)> &draw) {
     return [draw] {
-      for (int i = 0; i < kShapes; ++i) draw(i, (i * 37) % kWidth, (i * 91) % kHeight);
+      for (int i = 0; i < sizes.shapes; ++i) draw(i, (i * 37) % sizes.width, (i * 91) % sizes.height);
     };
   };
   rows->push_back(Compare(
-      "lines", "10,000 lines", runs, shapes([&](int i, int x, int y) { c->DrawLine(x, y, kWidth - x, i % kHeight); }),
-      shapes([&](int i, int x, int y) { gdImageLine(im, x, y, kWidth - x, i % kHeight, pen); })));
+      "lines", "10,000 lines", runs, shapes([&](int i, int x, int y) { c->DrawLine(x, y, sizes.width - x, i % sizes.height); }),
+      shapes([&](int i, int x, int y) { gdImageLine(im, x, y, sizes.width - x, i % sizes.height, pen); })));
   rows->push_back(Compare(
       "rectangles", "10,000 filled rectangles 40 x 30", runs,
       shapes([&](int, int x, int y) { c->DrawFilledRectangle(x, y, x + 40, y + 30); }),
@@ -316,10 +348,10 @@ void CompareDrawing(Component &c, int runs, Rows *rows) {
   rows->push_back(Compare(
       "pixels", "1,000,000 SetPixel", runs,
       [&] {
-        for (int i = 0; i < kPixels; ++i) c->SetPixel(i % kWidth, i / kWidth);
+        for (int i = 0; i < sizes.pixels; ++i) c->SetPixel(i % sizes.width, i / sizes.width);
       },
       [&] {
-        for (int i = 0; i < kPixels; ++i) gdImageSetPixel(im, i % kWidth, i / kWidth, pen);
+        for (int i = 0; i < sizes.pixels; ++i) gdImageSetPixel(im, i % sizes.width, i / sizes.width, pen);
       }));
 }
 
@@ -327,7 +359,7 @@ void CompareDrawing(Component &c, int runs, Rows *rows) {
 // region and neither side needs the canvas reset.
 void CompareFills(int runs, Rows *rows) {
   Component c;
-  c->CreateImage(kWidth, kHeight);
+  c->CreateImage(sizes.width, sizes.height);
   gdImagePtr im = c.image();
   int turn = 0;
   auto ourFill = [&](bool bounded, int x, int y) {
@@ -342,26 +374,26 @@ void CompareFills(int runs, Rows *rows) {
     };
   };
   auto gdColour = [&] { return gdTrueColor(++turn % 2 ? 10 : 20, 100, 30); };
-  gdImagePtr held = gdImageCreateTrueColor(kWidth, kHeight);  // replaced like a slot's image
+  gdImagePtr held = gdImageCreateTrueColor(sizes.width, sizes.height);  // replaced like a slot's image
   rows->push_back(Compare("create", "CreateImage 2000 x 1500", runs,
-                          [&] { c->CreateImage(kWidth, kHeight); }, [&] {
+                          [&] { c->CreateImage(sizes.width, sizes.height); }, [&] {
                             gdImageDestroy(held);
-                            held = gdImageCreateTrueColor(kWidth, kHeight);
+                            held = gdImageCreateTrueColor(sizes.width, sizes.height);
                             gdImageAlphaBlending(held, 0);
                             gdImageSaveAlpha(held, 1);
                           }));
   gdImageDestroy(held);
   im = c.image();
   rows->push_back(Compare("fill_canvas", "Fill 2000 x 1500 uniform canvas", runs,
-                          ourFill(false, 1000, 700),
-                          [&] { gdImageFill(im, 1000, 700, gdColour()); }));
+                          ourFill(false, sizes.width / 2, sizes.height / 2),
+                          [&] { gdImageFill(im, sizes.width / 2, sizes.height / 2, gdColour()); }));
   c->SetColor(255, 0, 255);  // a border colour no pixel has
   c->SetBorderColor();
   const int noBorder = gdTrueColor(255, 0, 255);
   rows->push_back(Compare("border_canvas", "FillToBorder 2000 x 1500 uniform canvas", runs,
-                          ourFill(true, 1000, 700),
-                          [&] { gdImageFillToBorder(im, 1000, 700, noBorder, gdColour()); }));
-  c->CreateImage(kMazeSide, kMazeSide);
+                          ourFill(true, sizes.width / 2, sizes.height / 2),
+                          [&] { gdImageFillToBorder(im, sizes.width / 2, sizes.height / 2, noBorder, gdColour()); }));
+  c->CreateImage(sizes.mazeSide, sizes.mazeSide);
   im = c.image();
   PaintMaze(im);
   rows->push_back(Compare("fill_maze", "Fill 2000 x 2000 maze", runs, ourFill(false, 1, 1),
@@ -412,13 +444,16 @@ int main(int argc, char **argv) {
       tsv = true;
     } else if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc) {
       files = argv[++i];
+    } else if (std::strcmp(argv[i], "--count") == 0) {
+      counting = true;
+      sizes = Sizes{500, 375, 500, 2500, 62500};
     } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--tsv] [--files DIR]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--runs N] [--tsv] [--files DIR] [--count]\n", argv[0]);
       return 2;
     }
   }
   Component c;
-  c->CreateImage(kWidth, kHeight);
+  c->CreateImage(sizes.width, sizes.height);
   PaintPhoto(c.image());
   if (!files.empty() && !WriteFiles(c, files)) return 1;
   Rows rows;
@@ -426,6 +461,6 @@ int main(int argc, char **argv) {
   CompareDecoders(c, runs, &rows);
   CompareFills(runs, &rows);
   CompareDrawing(c, runs, &rows);
-  PrintTable(rows, tsv);
+  if (!counting) PrintTable(rows, tsv);
   return 0;
 }

@@ -4,11 +4,16 @@ process) and beside the Python imaging library doing the same work on the same
 image, in the same run.
 
     /usr/bin/python3 bench/compare/table.py [--runs N] [--binary PATH] [--markdown]
+                                            [--instructions] [--pillow-fill]
 
 Needs Debian's python3-pil and a built side_by_side (build/default/bench/).
-Times are medians of N runs (default 9) in milliseconds.
+Times are medians of N runs (default 9) in milliseconds. --instructions adds
+the ratio of instructions executed (component / libgd), counted by valgrind's
+callgrind on images a quarter of the size: a figure that load on a shared
+machine leaves alone (a few minutes more).
 """
 import argparse
+import glob
 import io
 import os
 import statistics
@@ -99,6 +104,27 @@ def pillow_fill_once():
     return (time.perf_counter() - start) * 1000.0
 
 
+def instruction_ratios(binary, files):
+    """component / libgd instruction counts by key, from one callgrind run."""
+    out = os.path.join(files, 'callgrind.out')
+    subprocess.run(['valgrind', '--tool=callgrind', '--collect-atstart=no',
+                    '--callgrind-out-file=' + out, binary, '--count'],
+                   check=True, capture_output=True)
+    counts = {}
+    for dump in glob.glob(out + '.*'):
+        name = total = None
+        for line in open(dump):
+            if line.startswith('desc: Trigger: Client Request: '):
+                name = line.split(': ', 3)[3].strip()
+            elif line.startswith('summary: '):
+                total = int(line.split()[1])
+        if name and total is not None:
+            key, side = name.rsplit(' ', 1)
+            counts.setdefault(key, {})[side] = total
+    return {key: c['component'] / c['libgd'] for key, c in counts.items()
+            if c.get('libgd', 0) > 0 and c.get('component') is not None}
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
@@ -106,6 +132,8 @@ def main():
     parser.add_argument('--binary', default=os.path.join(here, '..', '..', 'build', 'default',
                                                          'bench', 'side_by_side'))
     parser.add_argument('--markdown', action='store_true', help='print a Markdown table')
+    parser.add_argument('--instructions', action='store_true',
+                        help='add the instruction ratio counted under callgrind')
     parser.add_argument('--pillow-fill', action='store_true',
                         help='also time the imaging library\'s flood fill once (about half a minute)')
     args = parser.parse_args()
@@ -113,24 +141,29 @@ def main():
         out = subprocess.run([args.binary, '--runs', str(args.runs), '--tsv', '--files', files],
                              check=True, capture_output=True, text=True).stdout
         work = pillow_work(files)
+        counted = instruction_ratios(args.binary, files) if args.instructions else {}
         rows = []
         for line in out.splitlines():
             key, label, ours, gd = line.split('\t')
             pillow = median_ms(work[key], args.runs) if key in work else None
             if key == 'fill_canvas' and args.pillow_fill:
                 pillow = pillow_fill_once()
-            rows.append((label, float(ours), float(gd), pillow))
+            # libgd's bounded fill on the maze runs on a thread of its own,
+            # which the count does not follow.
+            instructions = counted.get(key) if key != 'border_maze' else None
+            rows.append((label, float(ours), float(gd), instructions, pillow))
     print_table(rows, args.markdown)
 
 
 def print_table(rows, markdown):
     def ratio(a, b):
         return '%.2f' % (a / b) if b else '-'
-    header = ('operation', 'component ms', 'libgd ms', 'component / libgd', 'Pillow ms',
-              'component / Pillow')
+    header = ('operation', 'component ms', 'libgd ms', 'component / libgd',
+              'instructions component / libgd', 'Pillow ms', 'component / Pillow')
     lines = []
-    for label, ours, gd, pillow in rows:
+    for label, ours, gd, instructions, pillow in rows:
         lines.append((label, '%.2f' % ours, '%.2f' % gd, ratio(ours, gd),
+                      '%.3f' % instructions if instructions is not None else '-',
                       '%.2f' % pillow if pillow is not None else '-',
                       ratio(ours, pillow) if pillow is not None else '-'))
     if markdown:
