@@ -1,7 +1,7 @@
 // Side by side: each operation through the component's interface beside the
 // same work done by calling libgd directly, on the same image in one run.
 //
-//   side_by_side [--runs N] [--tsv] [--files DIR] [--count]
+//   side_by_side [--runs N] [--tsv] [--files DIR] [--count] [--only KEY,KEY...]
 //
 // Every operation is timed N times (default 9), the component and libgd
 // taking turns, and the medians are printed with their ratio. --tsv prints
@@ -12,6 +12,7 @@
 // quarter of the size, each side of each operation runs once with collection
 // on and its instruction count is dumped under "<key> component" or
 // "<key> libgd", a measure that load on the machine does not disturb.
+// --only runs the operations of the keys given (as printed with --tsv).
 #include <gd.h>
 #include <pthread.h>
 
@@ -43,6 +44,11 @@ struct Sizes {
   int pixels = 1000000;
 } sizes;
 bool counting = false;
+std::string only;  // ",key,key," or empty for all
+
+bool Selected(const char *key) {
+  return only.empty() || only.find("," + std::string(key) + ",") != std::string::npos;
+}
 
 struct Row {
   std::string key;
@@ -80,6 +86,7 @@ void CountInstructions(const std::string &name, const std::function<void()> &wor
 // both alike.
 Row Compare(const char *key, const char *label, int runs, const std::function<void()> &ours,
             const std::function<void()> &gd) {
+  if (!Selected(key)) return Row{};  // left out of the table
   std::vector<double> a, b;
   ours();  // warm-up of both
   gd();
@@ -422,11 +429,14 @@ bool WriteFiles(Component &c, const std::string &dir) {
 
 void PrintTable(const Rows &rows, bool tsv) {
   if (tsv) {
-    for (const Row &r : rows) std::printf("%s\t%s\t%.3f\t%.3f\n", r.key.c_str(), r.label.c_str(), r.ours, r.gd);
+    for (const Row &r : rows) {
+      if (!r.key.empty()) std::printf("%s\t%s\t%.3f\t%.3f\n", r.key.c_str(), r.label.c_str(), r.ours, r.gd);
+    }
     return;
   }
   std::printf("%-56s %12s %12s %8s\n", "operation", "component ms", "libgd ms", "ratio");
   for (const Row &r : rows) {
+    if (r.key.empty()) continue;
     std::printf("%-56s %12.2f %12.2f %7.2fx\n", r.label.c_str(), r.ours, r.gd, r.ours / r.gd);
   }
 }
@@ -444,11 +454,13 @@ int main(int argc, char **argv) {
       tsv = true;
     } else if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc) {
       files = argv[++i];
+    } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+      only = "," + std::string(argv[++i]) + ",";
     } else if (std::strcmp(argv[i], "--count") == 0) {
       counting = true;
       sizes = Sizes{500, 375, 500, 2500, 62500};
     } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--tsv] [--files DIR] [--count]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--runs N] [--tsv] [--files DIR] [--count] [--only KEYS]\n", argv[0]);
       return 2;
     }
   }

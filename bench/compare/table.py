@@ -4,7 +4,7 @@ process) and beside the Python imaging library doing the same work on the same
 image, in the same run.
 
     /usr/bin/python3 bench/compare/table.py [--runs N] [--binary PATH] [--markdown]
-                                            [--instructions] [--pillow-fill]
+                                            [--instructions] [--pillow-fill] [--only KEYS]
 
 Needs Debian's python3-pil and a built side_by_side (build/default/bench/).
 Times are medians of N runs (default 9) in milliseconds. --instructions adds
@@ -104,11 +104,11 @@ def pillow_fill_once():
     return (time.perf_counter() - start) * 1000.0
 
 
-def instruction_ratios(binary, files):
+def instruction_ratios(binary, files, only):
     """component / libgd instruction counts by key, from one callgrind run."""
     out = os.path.join(files, 'callgrind.out')
     subprocess.run(['valgrind', '--tool=callgrind', '--collect-atstart=no',
-                    '--callgrind-out-file=' + out, binary, '--count'],
+                    '--callgrind-out-file=' + out, binary, '--count'] + only,
                    check=True, capture_output=True)
     counts = {}
     for dump in glob.glob(out + '.*'):
@@ -132,16 +132,18 @@ def main():
     parser.add_argument('--binary', default=os.path.join(here, '..', '..', 'build', 'default',
                                                          'bench', 'side_by_side'))
     parser.add_argument('--markdown', action='store_true', help='print a Markdown table')
+    parser.add_argument('--only', help='comma-separated keys of the operations to run')
     parser.add_argument('--instructions', action='store_true',
                         help='add the instruction ratio counted under callgrind')
     parser.add_argument('--pillow-fill', action='store_true',
                         help='also time the imaging library\'s flood fill once (about half a minute)')
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as files:
-        out = subprocess.run([args.binary, '--runs', str(args.runs), '--tsv', '--files', files],
+        only = ['--only', args.only] if args.only else []
+        out = subprocess.run([args.binary, '--runs', str(args.runs), '--tsv', '--files', files] + only,
                              check=True, capture_output=True, text=True).stdout
         work = pillow_work(files)
-        counted = instruction_ratios(args.binary, files) if args.instructions else {}
+        counted = instruction_ratios(args.binary, files, only) if args.instructions else {}
         rows = []
         for line in out.splitlines():
             key, label, ours, gd = line.split('\t')
