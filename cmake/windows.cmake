@@ -51,6 +51,13 @@ add_custom_command(OUTPUT ${MORPHEL_TLB}
   VERBATIM)
 add_custom_target(morphel_tlb DEPENDS ${MORPHEL_TLB})
 
+# The 32-bit build computes in SSE2 registers like the 64-bit builds: on the
+# x87 unit intermediate results keep extra precision, so a pixel's brightness
+# (and with it the grey it becomes) could differ from the other builds.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-msse2;-mfpmath=sse>")
+endif()
+
 enable_language(RC)
 set(MORPHEL_RC ${PROJECT_SOURCE_DIR}/src/host/windows/morphel.rc)
 set_source_files_properties(${MORPHEL_RC} PROPERTIES

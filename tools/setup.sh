@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgd-dev libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev
   libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core python3 python3-pil imagemagick clang
+  fonts-dejavu-core sqlite3 python3 python3-pil imagemagick clang
   valgrind
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test from a fresh machine: installs what is missing, builds the
 # default and the sanitizer configuration from scratch and runs the suite in
-# both; then the Windows build under Wine when its script is present
+# both, and the text tests (threads sharing the font search path) under
+# ThreadSanitizer; then the Windows build under Wine when its script is present
 # (MORPHEL_SKIP_WINDOWS=1 leaves it out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
 jobs=$(nproc)
-for preset in default asan; do
+for preset in default asan tsan; do
   echo "=== ${preset}: configure and build"
   rm -rf "build/${preset}"
   cmake --preset "${preset}" > /dev/null

@@ -3,7 +3,9 @@
  * slot number. */
 #include <dlfcn.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "morphel/morphel.h"
 
@@ -25,6 +27,12 @@ typedef HRESULT (*LongOutFn)(void *, LONG *);
 typedef HRESULT (*NoArgFn)(void *);
 typedef HRESULT (*BstrOutFn)(void *, BSTR *);
 typedef HRESULT (*GuidOutFn)(void *, GUID *);
+typedef HRESULT (*VariantFn)(void *, VARIANT);
+typedef HRESULT (*OpenFieldFn)(const char *, const char *, const char *, long long, IDispatch **);
+typedef HRESULT (*BstrFn)(void *, BSTR);
+typedef HRESULT (*TextAtFn)(void *, INT, INT, BSTR);
+typedef HRESULT (*TextAngleFn)(void *, INT, INT, INT, BSTR);
+typedef HRESULT (*TextBoxFn)(void *, INT, INT, BSTR, VARIANT *);
 
 static int passed, failed;
 
@@ -43,6 +51,8 @@ static HRESULT (*pDllCanUnloadNow)(void);
 static HRESULT (*pGetErrorInfo)(ULONG, void **);
 static UINT (*pSysStringLen)(BSTR);
 static void (*pSysFreeString)(BSTR);
+static BSTR (*pSysAllocStringLen)(const OLECHAR *, UINT);
+static HRESULT (*pVariantClear)(VARIANT *);
 static const IID *pIID_IClassFactory, *pIID_IUnknown, *pIID_IImages, *pIID_IDispatch;
 static const CLSID *pCLSID_Images;
 
@@ -65,13 +75,15 @@ static int load(const char *path) {
   pGetErrorInfo = (HRESULT(*)(ULONG, void **))dlsym(lib, "GetErrorInfo");
   pSysStringLen = (UINT(*)(BSTR))dlsym(lib, "SysStringLen");
   pSysFreeString = (void (*)(BSTR))dlsym(lib, "SysFreeString");
+  pSysAllocStringLen = (BSTR(*)(const OLECHAR *, UINT))dlsym(lib, "SysAllocStringLen");
+  pVariantClear = (HRESULT(*)(VARIANT *))dlsym(lib, "VariantClear");
   pIID_IClassFactory = (const IID *)dlsym(lib, "IID_IClassFactory");
   pIID_IUnknown = (const IID *)dlsym(lib, "IID_IUnknown");
   pIID_IDispatch = (const IID *)dlsym(lib, "IID_IDispatch");
   pIID_IImages = (const IID *)dlsym(lib, "IID_IImages");
   pCLSID_Images = (const CLSID *)dlsym(lib, "CLSID_Images");
   return pDllGetClassObject && pDllCanUnloadNow && pGetErrorInfo && pSysStringLen &&
-         pSysFreeString && pIID_IClassFactory && pIID_IUnknown && pIID_IImages &&
+         pSysFreeString && pSysAllocStringLen && pVariantClear && pIID_IClassFactory && pIID_IUnknown && pIID_IImages &&
          pIID_IDispatch && pCLSID_Images;
 }
 
@@ -82,8 +94,40 @@ static void check_exports(const char *path) {
   CHECK(dlsym(lib, "_ZN7morphel11ReportErrorEj") == NULL);
   CHECK(dlsym(lib, "SysAllocStringByteLen") != NULL);
   CHECK(dlsym(lib, "SetErrorInfo") != NULL);
+  CHECK(dlsym(lib, "MorphelOpenSqliteField") != NULL);
+  CHECK(dlsym(lib, "IID_AdoField") != NULL);
   CHECK(dlsym(lib, "gdImageCreate") == NULL || 1); /* libgd's own, not ours */
   dlclose(lib);
+}
+
+/* The SQLite field through its vtable: the current image written to a row and
+ * read back. */
+static void check_sqlite_field(void *lib, void *object) {
+  OpenFieldFn open_field = (OpenFieldFn)dlsym(lib, "MorphelOpenSqliteField");
+  char dir[] = "/tmp/morphel-abi-XXXXXX", path[64], command[128];
+  if (open_field == NULL || mkdtemp(dir) == NULL) {
+    CHECK(0);
+    return;
+  }
+  snprintf(path, sizeof path, "%s/album.db", dir);
+  snprintf(command, sizeof command, "sqlite3 %s 'CREATE TABLE t (b BLOB); INSERT INTO t VALUES (NULL)'", path);
+  CHECK(system(command) == 0);
+  IDispatch *field = NULL;
+  CHECK(open_field(path, "t", "b", 2, &field) == E_FAIL && field == NULL);
+  CHECK(open_field(path, "t", "b", 1, &field) == S_OK && field != NULL);
+  if (field == NULL) return;
+  VARIANT argument;
+  memset(&argument, 0, sizeof argument);
+  V_VT(&argument) = VT_DISPATCH;
+  V_DISPATCH(&argument) = field;
+  LONG size = 0;
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 4, 3) == S_OK);                 /* CreateImage */
+  CHECK(METHOD(object, OP_SLOT(15), VariantFn)(object, argument) == S_OK); /* WriteToDatabase */
+  CHECK(METHOD(field, FIELD_SLOT_GET_ACTUAL_SIZE, LongOutFn)(field, &size) == S_OK && size > 8);
+  CHECK(METHOD(object, OP_SLOT(14), VariantFn)(object, argument) == S_OK); /* ReadFromDatabase */
+  CHECK(METHOD(field, 2, RefFn)(field) == 0);
+  unlink(path);
+  rmdir(dir);
 }
 
 static void check_error_info(const char *source, const char *description) {
@@ -99,6 +143,37 @@ static void check_error_info(const char *source, const char *description) {
   CHECK(METHOD(info, 5, BstrOutFn)(info, &text) == S_OK && bstr_equals(text, description));
   pSysFreeString(text);
   METHOD(info, 2, RefFn)(info);
+}
+
+static BSTR ascii_bstr(const char *ascii) {
+  OLECHAR wide[64];
+  UINT n = (UINT)strlen(ascii);
+  for (UINT i = 0; i < n && i < 64; i++) wide[i] = (OLECHAR)ascii[i];
+  return pSysAllocStringLen(wide, n < 64 ? n : 64);
+}
+
+/* TrueType text through the vtable: the system's DejaVu Sans found through the
+ * automatic font path, drawn, turned and measured; an empty path finds none. */
+static void check_truetype(void *object) {
+  BSTR name = ascii_bstr("DejaVuSans"), text = ascii_bstr("Vtable"), empty = ascii_bstr("");
+  VARIANT box;
+  memset(&box, 0, sizeof box);
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 100, 30) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(61), NoArgFn)(object) == S_OK);              /* SetFontPathTTFAuto */
+  CHECK(METHOD(object, OP_SLOT(11), BstrFn)(object, name) == S_OK);         /* SetFontTTF */
+  CHECK(METHOD(object, OP_SLOT(12), IntFn)(object, 501) == E_INVALIDARG);   /* SetFontSizeTTF */
+  CHECK(METHOD(object, OP_SLOT(75), IntFn)(object, 0) == S_OK);             /* SetTextAntialias */
+  CHECK(METHOD(object, OP_SLOT(10), TextAtFn)(object, 2, 20, text) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(51), TextAngleFn)(object, 2, 28, 10, text) == S_OK);
+  CHECK(METHOD(object, OP_SLOT(73), TextBoxFn)(object, 2, 20, text, &box) == S_OK &&
+        V_VT(&box) == (VT_ARRAY | VT_VARIANT));
+  pVariantClear(&box);
+  CHECK(METHOD(object, OP_SLOT(13), BstrFn)(object, empty) == S_OK);        /* SetFontPathTTF */
+  CHECK(METHOD(object, OP_SLOT(10), TextAtFn)(object, 2, 20, text) == E_FAIL);
+  check_error_info("Morphel", "font error");
+  pSysFreeString(name);
+  pSysFreeString(text);
+  pSysFreeString(empty);
 }
 
 int main(int argc, char **argv) {
@@ -135,6 +210,8 @@ int main(int argc, char **argv) {
   w = 1234;
   CHECK(METHOD(object, OP_SLOT(48), IntOutFn)(object, &w) == E_FAIL && w == 1234);
   check_error_info("Morphel", "NO IMAGE!");
+  check_sqlite_field(dlopen(argv[1], RTLD_NOW | RTLD_NOLOAD), object);
+  check_truetype(object);
   CHECK(METHOD(object, OP_SLOT(70), NoArgFn)(object) == S_OK);                    /* DestroyAll */
 
   void *dispatch = NULL;

@@ -77,6 +77,64 @@ o.SetInterlace 1
 o.WriteToFile folder & "blend-interlaced.png"
 o.SetImageType 1
 o.WriteToFile folder & "blend-progressive.jpg"
+
+' Colour reduction: one picture with a gradient and alpha, through greyscale
+' and both palette conversions.
+Dim reduction, reductions
+reductions = Array("colour-grey.png", "colour-palette.png", "colour-palette-noalpha.png")
+For reduction = 0 To 2
+  o.SetImage 3 + reduction
+  o.CreateImage 64, 48
+  For t = 0 To 47
+    o.SetColor 40 + t * 4, 200 - t * 3, 90 + t
+    o.DrawLine 0, t, 63, t
+  Next
+  o.SetAlphaBlending 1
+  o.SetAlphaColor 255, 200, 0, 50
+  o.DrawFilledEllipse 40, 20, 36, 30
+  o.SetAlphaBlending 0
+  o.SetAlphaColor 0, 0, 0, 127
+  o.DrawFilledRectangle 4, 30, 20, 44
+  If reduction = 0 Then o.ConvertToGrayScale
+  If reduction = 1 Then o.ConvertToPalette
+  If reduction = 2 Then o.ConvertToPaletteNoAlpha
+  o.SetImageType 0
+  o.WriteToFile folder & reductions(reduction)
+Next
+
+' TrueType text: DejaVu Sans from the Windows Fonts folder, the same file the
+' Linux library draws with.
+o.SetImage 6
+o.CreateImage 160, 60
+o.SetColor 255, 255, 240
+o.DrawFilledRectangle 0, 0, 159, 59
+o.SetFontPathTTFAuto
+o.SetFontTTF "nosuch DejaVuSans"
+o.SetFontSizeTTF 16
+o.SetColor 0, 0, 128
+o.DrawTextTTF 6, 24, "TrueType &#233; &amp;"
+o.SetColor 160, 0, 0
+o.DrawTextAngleTTF 20, 56, 15, "angle 15"
+o.SetImageType 0
+o.WriteToFile folder & "truetype.png"
+o.SetImage 7
+o.CreateImagePalette 160, 40
+o.SetColor 255, 255, 255
+o.SetColor 0, 0, 0
+o.SetTextAntialias 0
+o.DrawTextTTF 6, 18, "Plain text"
+o.SetTextAntialias 1
+o.DrawTextTTF 6, 36, "Smooth text"
+o.WriteToFile folder & "truetype-palette.png"
+
+' A free rotation of the first drawing and a resized copy of the blend.
+o.SetImage 0
+o.SetColor 40, 40, 40
+o.CopyImageRotate 8, 0, 30
+o.SetImage 8
+o.CopyImageResize 8, 2, 0, 0, 0, 0, 32, 24, 64, 48
+o.SetImageType 0
+o.WriteToFile folder & "rotated.png"
 If Err.Number <> 0 Then
   WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
   WScript.Quit 1

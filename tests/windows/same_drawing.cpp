@@ -140,6 +140,78 @@ void DrawBlend(IImages *o, const std::string &folder) {
   Write(o, 1, folder + "blend-progressive.jpg");
 }
 
+// One picture with a gradient and alpha, through greyscale and both palette
+// conversions.
+void DrawColourReduction(IImages *o, const std::string &folder) {
+  const char *names[] = {"colour-grey.png", "colour-palette.png", "colour-palette-noalpha.png"};
+  for (int reduction = 0; reduction < 3; ++reduction) {
+    o->SetImage(3 + reduction);
+    Expect(o->CreateImage(64, 48), "CreateImage");
+    for (int t = 0; t < 48; ++t) {
+      o->SetColor(40 + t * 4, 200 - t * 3, 90 + t);
+      o->DrawLine(0, t, 63, t);
+    }
+    o->SetAlphaBlending(1);
+    o->SetAlphaColor(255, 200, 0, 50);
+    o->DrawFilledEllipse(40, 20, 36, 30);
+    o->SetAlphaBlending(0);
+    o->SetAlphaColor(0, 0, 0, 127);
+    o->DrawFilledRectangle(4, 30, 20, 44);
+    if (reduction == 0) Expect(o->ConvertToGrayScale(), "ConvertToGrayScale");
+    if (reduction == 1) Expect(o->ConvertToPalette(), "ConvertToPalette");
+    if (reduction == 2) Expect(o->ConvertToPaletteNoAlpha(), "ConvertToPaletteNoAlpha");
+    Write(o, 0, folder + names[reduction]);
+  }
+}
+
+// TrueType text, with the font that drawing.vbs finds in the Windows Fonts
+// folder: the test command copies it there from this folder.
+void DrawTrueType(IImages *o, const std::string &folder) {
+  o->SetImage(6);
+  Expect(o->CreateImage(160, 60), "CreateImage");
+  o->SetColor(255, 255, 240);
+  o->DrawFilledRectangle(0, 0, 159, 59);
+  BSTR s = Text("/usr/share/fonts/truetype/dejavu");
+  Expect(o->SetFontPathTTF(s), "SetFontPathTTF");
+  SysFreeString(s);
+  s = Text("nosuch DejaVuSans");
+  o->SetFontTTF(s);
+  SysFreeString(s);
+  o->SetFontSizeTTF(16);
+  o->SetColor(0, 0, 128);
+  s = Text("TrueType &#233; &amp;");
+  Expect(o->DrawTextTTF(6, 24, s), "DrawTextTTF");
+  SysFreeString(s);
+  o->SetColor(160, 0, 0);
+  s = Text("angle 15");
+  Expect(o->DrawTextAngleTTF(20, 56, 15, s), "DrawTextAngleTTF");
+  SysFreeString(s);
+  Write(o, 0, folder + "truetype.png");
+  o->SetImage(7);
+  Expect(o->CreateImagePalette(160, 40), "CreateImagePalette");
+  o->SetColor(255, 255, 255);
+  o->SetColor(0, 0, 0);
+  o->SetTextAntialias(0);
+  s = Text("Plain text");
+  Expect(o->DrawTextTTF(6, 18, s), "DrawTextTTF");
+  SysFreeString(s);
+  o->SetTextAntialias(1);
+  s = Text("Smooth text");
+  Expect(o->DrawTextTTF(6, 36, s), "DrawTextTTF");
+  SysFreeString(s);
+  Write(o, 0, folder + "truetype-palette.png");
+}
+
+// A free rotation of the first drawing and a resized copy of the blend.
+void DrawTransforms(IImages *o, const std::string &folder) {
+  o->SetImage(0);
+  o->SetColor(40, 40, 40);
+  Expect(o->CopyImageRotate(8, 0, 30), "CopyImageRotate");
+  o->SetImage(8);
+  Expect(o->CopyImageResize(8, 2, 0, 0, 0, 0, 32, 24, 64, 48), "CopyImageResize");
+  Write(o, 0, folder + "rotated.png");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -160,6 +232,9 @@ int main(int argc, char **argv) {
   factory->Release();
   Draw(images, folder);
   DrawBlend(images, folder);
+  DrawColourReduction(images, folder);
+  DrawTrueType(images, folder);
+  DrawTransforms(images, folder);
   images->Release();
   return failures == 0 ? 0 : 1;
 }

@@ -6,7 +6,7 @@
 // Prints "SUITE-OK n" and quits with 0 when every check passed, else prints
 // the failures and quits with 1.
 // Argument: the folder for the files it writes (default C:\).
-var kChecks = 61;
+var kChecks = 84;
 var E_FAIL = 0x80004005;
 var E_INVALIDARG = 0x80070057;
 
@@ -162,6 +162,39 @@ step("bitmap text", function () {
   eq(o.getfont(), 3, "font kept");
 });
 
+// DejaVu Sans is placed in the Windows Fonts folder by the test command.
+step("TrueType text", function () {
+  o.CreateImage(120, 40);
+  o.SetColor(255, 255, 255);
+  o.SetFontTTF("NoSuchFont");
+  refused("DrawTextTTF with a font that is nowhere", E_FAIL, "font error", function () {
+    o.DrawTextTTF(2, 30, "Hello");
+  });
+  o.SetFontPathTTFAuto();
+  o.setFontTTF("DejaVuSans");
+  o.SetFontSizeTTF(16);
+  o.DrawTextTTF(2, 30, "Hello");
+  var n = 0;
+  for (var y = 10; y <= 31; y++) {
+    for (var x = 2; x <= 60; x++) n += o.GetPixelRed(x, y) == 255 ? 1 : 0;
+  }
+  record(n > 20, "TrueType pixels drawn: " + n);
+  var box = new VBArray(o.GetTextTTFRectangle(2, 30, "Hello"));
+  eq(box.lbound(1) + " " + box.ubound(1), "0 3", "rectangle bounds");
+  var r = box.toArray();
+  record(r[0] < r[2] && r[1] < r[3], "rectangle order: " + r.join(" "));
+  refused("SetFontSizeTTF -1", E_INVALIDARG, "", function () { o.SetFontSizeTTF(-1); });
+  o.DrawTextAngleTTF(100, 38, 90, "Up");
+  o.SetImage(8);
+  o.CreateImagePalette(60, 30);
+  o.SetColor(0, 0, 0);
+  o.SetColor(255, 255, 255);
+  o.SetTextAntialias(0);
+  o.DrawTextTTF(2, 22, "Sharp");
+  eq(o.GetColorTotal(), 2, "no blended colours without anti-aliasing");
+  o.SetImage(0);
+});
+
 step("files", function () {
   o.CreateImage(40, 30);
   o.SetColor(255, 0, 0);
@@ -216,6 +249,63 @@ step("memory variables", function () {
   refused("ReadFromVariable of an empty string", E_FAIL, "NO IMAGE!", function () {
     o.ReadFromVariable("");
   });
+});
+
+// An object of its own, so that the slots of the steps above do not matter.
+step("colour reduction", function () {
+  var c = new ActiveXObject("Morphel.Images");
+  refused("ConvertToPalette on an empty slot", E_FAIL, "NO IMAGE!", function () {
+    c.ConvertToPalette();
+  });
+  refused("ConvertToMonochrome -1", E_INVALIDARG, "", function () { c.ConvertToMonochrome(-1); });
+  c.CreateImage(40, 20);
+  c.SetColor(200, 30, 30);
+  c.DrawFilledRectangle(0, 0, 19, 19);
+  c.SetAlphaColor(0, 0, 255, 127);
+  c.DrawFilledRectangle(20, 0, 39, 19);
+  c.convertToPalette();
+  eq(c.GetPixelRed(5, 5) + " " + c.GetPixelBlue(30, 5), "204 252", "entries at the cell centres");
+  c.CreateImage(40, 20);
+  c.SetColor(200, 30, 30);
+  c.DrawFilledRectangle(0, 0, 39, 19);
+  c.ConvertToPaletteNoAlpha();
+  eq(c.GetPixelBlue(5, 5), 28, "colour-only entry");
+  c.ConvertToGrayScale();
+  eq(c.GetPixelGreen(5, 5), 81, "grey of the entry");
+  c.ConvertToMonochrome("80");
+  eq(c.GetPixelRed(5, 5), 0, "grey 81 (brightness 80.99...) at threshold 80 turns black");
+  c.SetColor(255, 255, 255);
+  c.DrawFilledRectangle(20, 0, 39, 19);
+  c.ConvertToMonochromeAuto();
+  eq(c.GetPixelRed(5, 5) + " " + c.GetPixelRed(30, 5), "0 255", "halves kept at the mean");
+  c = null;
+});
+
+step("copies between slots and rotation", function () {
+  o.SetImage(8);
+  o.CreateImage(40, 30);
+  o.SetColor(255, 0, 0);
+  o.DrawFilledRectangle(0, 0, 39, 29);
+  o.SetImage(9);
+  o.CreateImage(40, 30);
+  o.CopyImage(9, 8, 0, 0, 0, 0, 10, 10);
+  o.copyImageResize(9, 8, 20, 0, 0, 0, 10, 10, 40, 30);
+  o.CopyImageMerge(9, 8, 0, 20, 0, 0, 10, 10, "50");
+  o.CopyImageSimpleRotate(9, 8, 30, 20, 0, 0, 6, 6, 45);
+  eq([o.GetPixelRed(5, 5), o.GetPixelRed(25, 5), o.GetPixelRed(5, 25), o.GetPixelRed(30, 20),
+      o.GetPixelRed(15, 15)].join(" "), "255 255 127 255 0", "copied pixels");
+  refused("CopyImageMerge at -1 per cent", E_FAIL, "NO IMAGE!", function () {
+    o.CopyImageMerge(9, 8, 0, 0, 0, 0, 5, 5, -1);
+  });
+  o.SetColor(0, 0, 255);
+  o.CopyImageRotate(9, 8, -90);
+  eq(o.GetImage(), 8, "current slot after CopyImageRotate");
+  o.SetImage(9);
+  eq(o.GetWidth() + "x" + o.GetHeight(), "28x38", "size turned a quarter");
+  refused("CopyImageRotate into slot -1", E_FAIL, "NO IMAGE!", function () {
+    o.CopyImageRotate(-1, 8, 30);
+  });
+  eq(o.GetImage(), 9, "current slot after a refused rotation");
 });
 
 o = null;

@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 135
+Const kChecks = 196
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -216,6 +216,48 @@ Eq o.GetFont, 7, "font code outside the table kept"
 o.DrawTextAngle 80, 38, 90, "Up"
 NoError Err.Number, "DrawTextAngle"
 
+' ---- TrueType text ------------------------------------------------------------
+' DejaVu Sans is placed in the Windows Fonts folder by the test command.
+o.CreateImage 120, 40
+o.SetColor 255, 255, 255
+o.SetFontTTF "NoSuchFont"
+o.DrawTextTTF 2, 30, "Hello"
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "font error", "DrawTextTTF with a font that is nowhere"
+o.SetFontPathTTFAuto
+NoError Err.Number, "SetFontPathTTFAuto"
+o.SetFontTTF "nosuch DejaVuSans"
+o.SetFontSizeTTF 16
+NoError Err.Number, "SetFontTTF and SetFontSizeTTF"
+o.DrawTextTTF 2, 30, "Hello"
+NoError Err.Number, "DrawTextTTF through the Fonts folder"
+n = 0
+For h = 10 To 31
+  For w = 2 To 60
+    n = n + o.GetPixelRed(w, h) \ 255
+  Next
+Next
+Record n > 20, "TrueType pixels drawn: " & n
+v = o.GetTextTTFRectangle(2, 30, "Hello")
+NoError Err.Number, "GetTextTTFRectangle"
+Eq LBound(v) & " " & UBound(v) & " " & TypeName(v(0)), "0 3 Long", "rectangle bounds and element type"
+Record v(0) < v(2) And v(1) < v(3) And v(1) < 30, "rectangle order: " & v(0) & " " & v(1) & " " & v(2) & " " & v(3)
+s = o.GetTextTTFRectangle("12", 30, "Hello")
+n = s(0) - v(0) & " " & s(2) - v(2) & " " & s(3) - v(3)
+Eq n, "10 10 0", "rectangle moves with x"
+o.SetFontSizeTTF 501
+Refused Err.Number, Err.Source, Err.Description, kInvalidArgument, "", "SetFontSizeTTF 501"
+o.DrawTextAngleTTF 100, 38, 90, "Up"
+NoError Err.Number, "DrawTextAngleTTF"
+o.SetImage 8
+o.CreateImagePalette 60, 30
+o.SetColor 0, 0, 0
+o.SetColor 255, 255, 255
+o.SetTextAntialias 0
+o.DrawTextTTF 2, 22, "Sharp"
+NoError Err.Number, "DrawTextTTF without anti-aliasing"
+Eq o.GetColorTotal, 2, "no blended colours without anti-aliasing"
+o.SetImage 0
+
 ' ---- formats and files --------------------------------------------------------
 o.CreateImage 40, 30
 o.SetColor 255, 0, 0
@@ -279,6 +321,113 @@ o.SetImage 7
 o.ReadFromVariable (s)
 NoError Err.Number, "ReadFromVariable as BMP"
 Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(30, 5), "255 0", "BMP pixels from the variable"
+
+' ---- database fields ----------------------------------------------------------
+' Morphel.TestField is an in-memory field of the test server (Wine's record sets
+' have no chunks); by name it answers ActualSize, Value (an array of one-byte
+' variants) and Clear.
+Function SameBytes(a, b)
+  Dim k
+  SameBytes = (UBound(a) = UBound(b))
+  For k = 0 To UBound(a)
+    If SameBytes Then SameBytes = (a(k) = b(k))
+  Next
+End Function
+
+Dim f
+Set f = CreateObject("Morphel.TestField")
+NoError Err.Number, "CreateObject Morphel.TestField"
+o.SetImage 0
+o.SetImageType 0
+v = o.WriteToVariableVariant
+o.WriteToDatabase f
+NoError Err.Number, "WriteToDatabase"
+Eq f.ActualSize, UBound(v) + 1, "the field's length is the encoding's"
+Eq SameBytes(f.Value, v), True, "the field holds the encoded bytes"
+o.SetImage 8
+o.ReadFromDatabase f
+NoError Err.Number, "ReadFromDatabase"
+Eq o.GetWidth & " " & o.GetPixelRed(5, 5), "40 255", "image from the field"
+f.Clear
+o.ReadFromDatabase f
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "ReadFromDatabase of a null field"
+o.WriteToDatabase f
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "WriteToDatabase on an empty slot"
+Eq f.ActualSize, 0, "nothing appended from an empty slot"
+o.SetImage 0
+o.WriteToDatabase 42
+Record Err.Number <> 0, "a number is no field"
+Err.Clear
+Set f = Nothing
+' ---- colour reduction (an object of its own) -----------------------------------
+Dim cr
+Set cr = CreateObject("Morphel.Images")
+cr.ConvertToGrayScale
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "ConvertToGrayScale on an empty slot"
+cr.ConvertToMonochrome 256
+Refused Err.Number, Err.Source, Err.Description, kInvalidArgument, "", "ConvertToMonochrome 256"
+cr.CreateImage 40, 20
+cr.SetColor 200, 30, 30
+cr.DrawFilledRectangle 0, 0, 19, 19
+cr.SetAlphaColor 0, 0, 255, 127
+cr.DrawFilledRectangle 20, 0, 39, 19
+cr.ConvertToPalette
+NoError Err.Number, "ConvertToPalette"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelBlue(30, 5), "204 252", "entries at the cell centres"
+cr.CreateImage 40, 20
+cr.SetColor 200, 30, 30
+cr.DrawFilledRectangle 0, 0, 39, 19
+cr.convertToPaletteNoAlpha
+NoError Err.Number, "ConvertToPaletteNoAlpha"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelBlue(5, 5), "204 28", "colour-only entry"
+cr.CONVERTTOGRAYSCALE
+NoError Err.Number, "ConvertToGrayScale"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelGreen(5, 5), "81 81", "grey of the entry"
+cr.ConvertToMonochrome "81"
+NoError Err.Number, "ConvertToMonochrome with a string"
+Eq cr.GetPixelRed(5, 5), 0, "grey 81 (brightness 80.99...) at threshold 81 turns black"
+cr.SetColor 255, 255, 255
+cr.DrawFilledRectangle 20, 0, 39, 19
+cr.ConvertToMonochromeAuto
+NoError Err.Number, "ConvertToMonochromeAuto"
+Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelRed(30, 5), "0 255", "halves kept at the mean"
+Set cr = Nothing
+' ---- copies between slots and rotation -------------------------------------------
+o.SetImage 8
+o.CreateImage 40, 30
+o.SetColor 255, 0, 0
+o.DrawFilledRectangle 0, 0, 39, 29
+o.SetImage 4
+v = o.DestroyImage  ' slot 4 is empty afterwards, whatever it held
+Err.Clear
+o.SetImage 9
+o.CreateImage 40, 30
+o.CopyImage 9, 8, 0, 0, 0, 0, 10, 10
+NoError Err.Number, "CopyImage"
+o.copyimageresize 9, 8, 20, 0, 0, 0, 10, 10, 40, 30
+NoError Err.Number, "copyimageresize"
+o.CopyImageMerge 9, 8, 0, 20, 0, 0, 10, 10, "50"
+NoError Err.Number, "CopyImageMerge with a string percentage"
+o.CopyImageSimpleRotate 9, 8, 30, 20, 0, 0, 6, 6, 45
+NoError Err.Number, "CopyImageSimpleRotate"
+Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(25, 5) & " " & o.GetPixelRed(5, 25) & " " & _
+   o.GetPixelRed(30, 20) & " " & o.GetPixelRed(15, 15), "255 255 127 255 0", "copied pixels"
+o.CopyImageMerge 9, 8, 0, 0, 0, 0, 5, 5, 101
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageMerge at 101 per cent"
+o.CopyImage 9, 4, 0, 0, 0, 0, 5, 5
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImage from an empty slot"
+o.SetColor 0, 0, 255
+o.CopyImageRotate 9, 8, 90
+NoError Err.Number, "CopyImageRotate"
+Eq o.GetImage, 8, "current slot after CopyImageRotate"
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight, "28x38", "size turned a quarter"
+o.CopyImageRotate 9, 8, 30
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight & " " & o.GetPixelBlue(0, 0) & " " & o.GetPixelRed(24, 22), _
+   "48x44 255 255", "size, background corner and centre turned by 30 degrees"
+o.CopyImageRotate 9, 12, 30
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageRotate from slot 12"
 
 ' ---- closing ------------------------------------------------------------------
 Set o = Nothing

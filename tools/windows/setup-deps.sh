@@ -36,7 +36,7 @@ JOBS=$(nproc)
 PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   libz-mingw-w64-dev wine wine64 nasm cmake ninja-build dpkg-dev
-  fonts-wine xz-utils bzip2 file
+  fonts-wine fonts-dejavu-core xz-utils bzip2 file
 )
 
 START=$SECONDS

@@ -5,8 +5,9 @@
 #   - the in-process server test program (entry points, unload rule, class
 #     factory, aggregation, interfaces, dispatch),
 #   - the VBScript and JScript suites through the script host, by ProgID,
-#   - a fixed drawing written by a script under Wine and by the Linux library:
-#     the files must be the same bytes,
+#   - a fixed drawing (TrueType text included, with DejaVu Sans copied into
+#     the prefix's Fonts folder) written by a script under Wine and by the
+#     Linux library: the files must be the same bytes,
 # for the 64-bit DLL with Wine's 64-bit programs and, when 32-bit Wine is
 # installed, for the 32-bit DLL with its 32-bit programs.
 #
@@ -144,6 +145,16 @@ wait_prefix() {
   log "fresh prefix $WINEPREFIX ready $((SECONDS - PREFIX_START))s after its start"
 }
 
+# The TrueType tests find DejaVu Sans in the prefix's Fonts folder through
+# SetFontPathTTFAuto: the very file the Linux library draws the compared
+# drawing with.
+install_fonts() {
+  local dejavu=/usr/share/fonts/truetype/dejavu
+  [ -r "$dejavu/DejaVuSans.ttf" ] || die "$dejavu/DejaVuSans.ttf missing (fonts-dejavu-core)"
+  mkdir -p "$C_DRIVE/windows/Fonts"
+  cp "$dejavu/DejaVuSans.ttf" "$C_DRIVE/windows/Fonts/"
+}
+
 # ---- one bitness -----------------------------------------------------------------
 
 # Runs a Windows program with the loader and system folder of BITS (64 or 32).
@@ -257,11 +268,26 @@ compare_drawing() { # BITS
     if cmp -s "$file" "$C_DRIVE/$dir/$(basename "$file")"; then same=$((same + 1))
     else differ+=("$(basename "$file")"); fi
   done
-  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 12 ]; then
+  if [ "${#differ[@]}" -eq 0 ] && [ "$same" -eq 18 ]; then
     pass "$bits-bit drawing: all $same files the same bytes as the Linux library's"
   else
     fail "$bits-bit drawing: $same files the same, different: ${differ[*]:-none}"
   fi
+}
+
+# The test-only server "Morphel.TestField" (an in-memory database field for the
+# scripts), registered in the prefix with reg add for the bitness.
+register_test_field() { # BITS BUILDDIR
+  local bits=$1 reg key clsid dll='C:\morphel-tests\morphel_test_field.dll' rc=0
+  clsid=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$ROOT/tests/windows/test_field.cpp")
+  reg="$(system_dir "$bits")\\reg.exe"
+  key="HKCR\\CLSID\\$clsid"
+  cp "$2/tests/windows/morphel_test_field.dll" "$C_DRIVE/morphel-tests/"
+  { win "$bits" "$reg" add "$key\\InprocServer32" /ve /d "$dll" /f &&
+    win "$bits" "$reg" add "$key\\InprocServer32" /v ThreadingModel /d Apartment /f &&
+    win "$bits" "$reg" add 'HKCR\Morphel.TestField\CLSID' /ve /d "$clsid" /f; } >/dev/null 2>&1 || rc=$?
+  if [ "$rc" = 0 ]; then pass "$bits-bit test field $clsid registered"
+  else fail "$bits-bit test field: reg add exit code $rc"; fi
 }
 
 test_bitness() { # BITS BUILDDIR
@@ -273,6 +299,7 @@ test_bitness() { # BITS BUILDDIR
   regsvr32 "$bits" "regsvr32 /s" /s "$dll"
   check_registration "$bits" "$dll"
   run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll"
+  register_test_field "$bits" "$build"
   run_script "$bits" SUITE-OK suite.vbs "C:\\morphel-tests\\"
   run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
   compare_drawing "$bits"
@@ -295,6 +322,7 @@ main() {
   linux_library
   build_same_drawing
   wait_prefix
+  install_fonts
   test_bitness 64 build/win64
   if [ "$HAVE_WINE32" = 1 ]; then
     test_bitness 32 build/win32
