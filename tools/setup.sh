@@ -9,6 +9,7 @@ packages=(
   libgd-dev libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev
   libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core sqlite3 python3 python3-pil imagemagick clang
+  valgrind
 )
 
 missing=()
