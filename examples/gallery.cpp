@@ -3,7 +3,8 @@
 // rectangles, ellipses, arcs, pies, fills, pixels, polygons from arrays and
 // bitmap text) and writes them as PNG files into the directory given as the
 // first argument (default out/); a second page shows a photograph-like picture
-// through the colour reductions, a third TrueType text.
+// through the colour reductions, a third TrueType text, a fourth rotations and
+// copies between slots.
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -222,6 +223,71 @@ void TrueTypePage(IImages *images, void *library) {
   images->DrawRectangle(side[0] - 3, side[1] - 3, side[2] + 3, side[3] + 3);
 }
 
+// ---- Transforms page: free rotations and copies between slots -------------------
+
+// A small picture to turn: a frame, a disc and a label.
+void TransformSource(IImages *images, int slot, bool palette) {
+  images->SetImage(slot);
+  palette ? images->CreateImagePalette(120, 80) : images->CreateImage(120, 80);
+  images->SetColor(250, 240, 200);
+  images->DrawFilledRectangle(0, 0, 119, 79);
+  images->SetColor(200, 40, 40);
+  images->DrawRectangle(2, 2, 117, 77);
+  images->SetColor(40, 110, 200);
+  images->DrawFilledEllipse(40, 40, 50, 50);
+  images->SetColor(0, 0, 0);
+  images->SetFont(1);
+  images->DrawText(70, 30, Text("turn"));
+}
+
+// Pastes the image of slot from onto the page (slot 9) at (x, y); returns
+// the pasted width.
+int Paste(IImages *images, int from, int x, int y) {
+  INT w = 0, h = 0;
+  images->SetImage(from);
+  images->GetWidth(&w);
+  images->GetHeight(&h);
+  images->CopyImage(9, from, x, y, 0, 0, w, h);
+  return w;
+}
+
+// Turns slot source by angle into slot 5 on a background of (r, g, b).
+void Turn(IImages *images, int source, int angle, int r, int g, int b) {
+  images->SetImage(source);
+  images->SetColor(r, g, b);
+  images->CopyImageRotate(5, source, angle);
+}
+
+void TransformsPage(IImages *images) {
+  TransformSource(images, 2, false);
+  TransformSource(images, 3, true);
+  TransformSource(images, 4, false);
+  images->SetColor(250, 240, 200);  // the cream background of slot 4 is see-through
+  images->SetTransparent(1);
+  images->SetImage(9);
+  images->CreateImage(880, 470);
+  images->SetColor(255, 255, 255);
+  images->DrawFilledRectangle(0, 0, 879, 469);
+  int x = 10;
+  for (int angle : {0, 30, 90, 135, -20}) {
+    Turn(images, 2, angle, 220, 220, 255);
+    x += Paste(images, 5, x, 10) + 10;
+  }
+  x = 10;
+  Turn(images, 3, 45, 200, 255, 200);  // palette source
+  x += Paste(images, 5, x, 170) + 10;
+  Turn(images, 4, 0, 255, 200, 200);  // transparent colour: background at 0
+  x += Paste(images, 5, x, 170) + 10;
+  Turn(images, 4, 60, 255, 200, 200);
+  x += Paste(images, 5, x, 170) + 10;
+  images->CopyImageResize(9, 2, 10, 340, 0, 0, 180, 120, 120, 80);   // enlarged
+  images->CopyImageResize(9, 2, 200, 340, 0, 0, 60, 40, 120, 80);    // reduced
+  images->CopyImageMerge(9, 2, 280, 340, 0, 0, 120, 80, 50);         // half over white
+  images->CopyImageSimpleRotate(9, 2, 500, 390, 0, 0, 120, 80, 45);  // about a point
+  images->CopyImageSimpleRotate(9, 3, 680, 390, 0, 0, 120, 80, -60);
+  images->SetImage(9);
+}
+
 // Writes the current image as PNG; false when writing failed.
 bool Save(IImages *images, const std::string &path) {
   std::u16string wide(path.begin(), path.end());
@@ -345,6 +411,8 @@ int main(int argc, char **argv) {
   images->SetImage(2);
   TrueTypePage(images, library);
   written = Save(images, directory + "/gallery-truetype.png") && written;
+  TransformsPage(images);
+  written = Save(images, directory + "/gallery-transforms.png") && written;
   images->Release();
   return written ? 0 : 2;
 }

@@ -2,7 +2,8 @@
 # Runs every test from a fresh machine: installs what is missing, builds the
 # default and the sanitizer configuration from scratch and runs the suite in
 # both, and the text tests (threads sharing the font search path) under
-# ThreadSanitizer; then sets up the Windows cross build
+# ThreadSanitizer; checks the Python package installs offline; then sets up
+# the Windows cross build
 # (tools/windows/setup-deps.sh, which installs Wine) and runs the Windows DLLs
 # under Wine (MORPHEL_SKIP_WINDOWS=1 leaves that out). Every part runs even
 # when an earlier one failed; the last lines say what ran and end with
@@ -51,6 +52,15 @@ run_preset() {
   count_line "$((all - failed)) passed, ${failed} failed"
 }
 
+# The Python package installed offline into a virtual environment.
+run_python_install() {
+  local out=$logs/python.log
+  echo "=== python: offline install of the package"
+  bash tools/python-install-check.sh 2>&1 | tee "$out"
+  summary+=("Python package install: $(tail -n 1 "$out")")
+  count_line "$(tail -n 1 "$out")"
+}
+
 run_windows() {
   local out=$logs/windows.log
   if [ "${MORPHEL_SKIP_WINDOWS:-0}" = "1" ]; then
@@ -77,6 +87,7 @@ run_windows() {
 run_preset default "Linux suites (default)"
 run_preset asan "Sanitizer suites (asan)"
 run_preset tsan "Thread sanitizer, text tests (tsan)"
+run_python_install
 run_windows
 
 echo "=== what ran"

@@ -1,4 +1,5 @@
-// Helpers shared by the drawing operations (private to src/draw and src/text).
+// Helpers shared by the drawing operations (private to src/draw, src/text and
+// src/transform).
 #ifndef MORPHEL_DRAW_DRAW_P_H
 #define MORPHEL_DRAW_DRAW_P_H
 

@@ -1,4 +1,5 @@
 // The two flood fills: by the colour of the start pixel, and up to a border.
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -18,45 +19,55 @@ bool IsInside(gdImagePtr im, int x, int y) {
   return x >= 0 && y >= 0 && x < gdImageSX(im) && y < gdImageSY(im);
 }
 
-// Paints the run of non-border pixels through (x, y) on its row; gives the
-// first and last column painted, or false when (x, y) itself is border.
-bool PaintRun(gdImagePtr im, int x, int y, int border, int colour, int *left, int *right) {
-  if (gdImageGetPixel(im, x, y) == border) return false;
-  int i = x;
-  for (; i >= 0 && gdImageGetPixel(im, i, y) != border; --i) gdImageSetPixel(im, i, y, colour);
-  *left = i + 1;
-  for (i = x + 1; i < gdImageSX(im) && gdImageGetPixel(im, i, y) != border; ++i) {
-    gdImageSetPixel(im, i, y, colour);
-  }
-  *right = i - 1;
-  return true;
+// The pixel rows of an image: packed colours of a true-colour image, palette
+// indexes of a palette image. The fills read and write them directly; with
+// blending off and no clipping set, that is what the library's pixel calls do.
+template <typename Pixel>
+Pixel **RowsOf(gdImagePtr im);
+template <>
+int **RowsOf<int>(gdImagePtr im) {
+  return im->tpixels;
+}
+template <>
+unsigned char **RowsOf<unsigned char>(gdImagePtr im) {
+  return im->pixels;
 }
 
-bool IsOpen(gdImagePtr im, int x, int y, int border, int colour) {
-  const int c = gdImageGetPixel(im, x, y);
-  return c != border && c != colour;
-}
-
-// Seeds row y at the first pixel of every stretch in left..right that is
-// neither border nor already painted.
-void SeedRow(gdImagePtr im, int y, int left, int right, int border, int colour,
-             std::vector<Seed> &seeds) {
-  bool lastBorder = true;
+// Seeds row y at the first pixel of every stretch in left..right whose pixels
+// pass the test open.
+template <typename Pixel, typename Open>
+void SeedStretches(const Pixel *row, int y, int left, int right, Open open,
+                   std::vector<Seed> &seeds) {
+  bool lastClosed = true;
   for (int i = left; i <= right; ++i) {
-    const bool open = IsOpen(im, i, y, border, colour);
-    if (lastBorder && open) seeds.push_back({i, y});
-    lastBorder = !open;
+    const bool isOpen = open(row[i]);
+    if (lastClosed && isOpen) seeds.push_back({i, y});
+    lastClosed = !isOpen;
   }
 }
 
-// Seeds row y at the first pixel of every stretch in left..right that still
-// has the colour old.
-void SeedRowOf(gdImagePtr im, int y, int left, int right, int old, std::vector<Seed> &seeds) {
-  bool lastOther = true;
-  for (int i = left; i <= right; ++i) {
-    const bool same = gdImageGetPixel(im, i, y) == old;
-    if (lastOther && same) seeds.push_back({i, y});
-    lastOther = !same;
+// Repaints the 4-connected region of pixels that have the value of (x, y),
+// which lies inside the image, with paint (a different value).
+template <typename Pixel>
+void FillRegionRows(gdImagePtr im, int x, int y, Pixel paint) {
+  Pixel **rows = RowsOf<Pixel>(im);
+  const Pixel old = rows[y][x];
+  const int lastX = gdImageSX(im) - 1;
+  const int lastY = gdImageSY(im) - 1;
+  const auto same = [old](Pixel c) { return c == old; };
+  std::vector<Seed> seeds;
+  seeds.push_back({x, y});
+  while (!seeds.empty()) {
+    const Seed seed = seeds.back();
+    seeds.pop_back();
+    Pixel *row = rows[seed.y];
+    if (row[seed.x] != old) continue;  // painted meanwhile
+    int left = seed.x, right = seed.x;
+    while (left > 0 && row[left - 1] == old) --left;
+    while (right < lastX && row[right + 1] == old) ++right;
+    std::fill(row + left, row + right + 1, paint);
+    if (seed.y > 0) SeedStretches(rows[seed.y - 1], seed.y - 1, left, right, same, seeds);
+    if (seed.y < lastY) SeedStretches(rows[seed.y + 1], seed.y + 1, left, right, same, seeds);
   }
 }
 
@@ -69,41 +80,57 @@ void SeedRowOf(gdImagePtr im, int y, int left, int right, int old, std::vector<S
 // in use fills nothing, and the colour replaces pixels, blending or not.
 // False when the seed stack could not grow (the region is then partly filled).
 bool FillRegion(gdImagePtr im, int x, int y, int colour) {
-  if (!gdImageTrueColor(im) && colour > gdImageColorsTotal(im) - 1) return true;
-  const int old = gdImageGetPixel(im, x, y);
-  if (old == colour) return true;
-  const int blending = im->alphaBlendingFlag;
-  im->alphaBlendingFlag = 0;
-  bool complete = true;
   try {
-    std::vector<Seed> seeds;
-    seeds.push_back({x, y});
-    while (!seeds.empty()) {
-      const Seed seed = seeds.back();
-      seeds.pop_back();
-      if (gdImageGetPixel(im, seed.x, seed.y) != old) continue;  // painted meanwhile
-      int left = seed.x, right = seed.x;
-      while (left > 0 && gdImageGetPixel(im, left - 1, seed.y) == old) --left;
-      while (right < gdImageSX(im) - 1 && gdImageGetPixel(im, right + 1, seed.y) == old) ++right;
-      for (int i = left; i <= right; ++i) gdImageSetPixel(im, i, seed.y, colour);
-      // A colour that leaves the pixel's value as it was would never finish.
-      if (gdImageGetPixel(im, seed.x, seed.y) == old) break;
-      if (seed.y > 0) SeedRowOf(im, seed.y - 1, left, right, old, seeds);
-      if (seed.y < gdImageSY(im) - 1) SeedRowOf(im, seed.y + 1, left, right, old, seeds);
+    if (gdImageTrueColor(im)) {
+      if (im->tpixels[y][x] != colour) FillRegionRows<int>(im, x, y, colour);
+      return true;
     }
+    if (colour > gdImageColorsTotal(im) - 1) return true;
+    // A palette pixel holds the colour's low byte, as the library stores it.
+    const auto paint = static_cast<unsigned char>(colour);
+    if (im->pixels[y][x] != paint) FillRegionRows<unsigned char>(im, x, y, paint);
+    return true;
   } catch (const std::bad_alloc &) {
-    complete = false;
+    return false;
   }
-  im->alphaBlendingFlag = blending;
-  return complete;
+}
+
+// The library's rule for the bounded fill on the rows of an image: from
+// (x, y), paint the run of non-border pixels on the row, then seed the rows
+// above and below where a stretch of pixels that are neither border nor
+// already painted starts. A seed that has been painted by the time it is taken
+// up belongs to a run already done and is dropped.
+template <typename Pixel>
+void FillToBorderRows(gdImagePtr im, int x, int y, int border, int colour) {
+  Pixel **rows = RowsOf<Pixel>(im);
+  const int lastX = gdImageSX(im) - 1;
+  const int lastY = gdImageSY(im) - 1;
+  const auto paint = static_cast<Pixel>(colour);
+  const auto open = [border, colour](Pixel c) { return c != border && c != colour; };
+  if (rows[y][x] == border) return;
+  std::vector<Seed> seeds;
+  seeds.push_back({x, y});
+  bool first = true;
+  while (!seeds.empty()) {
+    const Seed seed = seeds.back();
+    seeds.pop_back();
+    Pixel *row = rows[seed.y];
+    if (!first && !open(row[seed.x])) continue;
+    first = false;
+    int left = seed.x, right = seed.x;
+    while (left > 0 && row[left - 1] != border) --left;
+    while (right < lastX && row[right + 1] != border) ++right;
+    std::fill(row + left, row + right + 1, paint);
+    if (seed.y > 0) SeedStretches(rows[seed.y - 1], seed.y - 1, left, right, open, seeds);
+    if (seed.y < lastY) SeedStretches(rows[seed.y + 1], seed.y + 1, left, right, open, seeds);
+  }
 }
 
 }  // namespace
 
 // The library's rule for the bounded fill, with the seeds kept on a stack of
 // our own instead of the call stack (the library recurses once per run and
-// overflows the stack on a large maze). A seed that has been painted by the
-// time it is taken up belongs to a run already done and is dropped.
+// overflows the stack on a large maze).
 bool FillToBorderColour(gdImagePtr im, int x, int y, int border, int colour) {
   if (border < 0 || colour < 0) return true;
   if (!gdImageTrueColor(im)) {
@@ -113,28 +140,17 @@ bool FillToBorderColour(gdImagePtr im, int x, int y, int border, int colour) {
   // Like the library: the start point is moved onto the nearest edge pixel.
   x = x < 0 ? 0 : (x >= gdImageSX(im) ? gdImageSX(im) - 1 : x);
   y = y < 0 ? 0 : (y >= gdImageSY(im) ? gdImageSY(im) - 1 : y);
-  const int blending = im->alphaBlendingFlag;
-  im->alphaBlendingFlag = 0;  // the fill colour replaces, as in the library
-  bool complete = true;
+  // The fill colour replaces, as in the library, whatever the blending flag.
   try {
-    std::vector<Seed> seeds;
-    seeds.push_back({x, y});
-    bool first = true;
-    while (!seeds.empty()) {
-      const Seed seed = seeds.back();
-      seeds.pop_back();
-      if (!first && !IsOpen(im, seed.x, seed.y, border, colour)) continue;
-      first = false;
-      int left, right;
-      if (!PaintRun(im, seed.x, seed.y, border, colour, &left, &right)) continue;
-      if (seed.y > 0) SeedRow(im, seed.y - 1, left, right, border, colour, seeds);
-      if (seed.y < gdImageSY(im) - 1) SeedRow(im, seed.y + 1, left, right, border, colour, seeds);
+    if (gdImageTrueColor(im)) {
+      FillToBorderRows<int>(im, x, y, border, colour);
+    } else {
+      FillToBorderRows<unsigned char>(im, x, y, border, colour);
     }
   } catch (const std::bad_alloc &) {
-    complete = false;
+    return false;
   }
-  im->alphaBlendingFlag = blending;
-  return complete;
+  return true;
 }
 
 HRESULT Images::Fill(INT x, INT y) {

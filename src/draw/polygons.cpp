@@ -94,40 +94,54 @@ class ElementReader {
     return IsNumericType(vt_) && size == NumericSize(vt_);
   }
 
-  // The coordinate at index; false for an element that is not a number.
-  bool Read(LONG index, int *out) const {
+  // The coordinate held by the element at cell; false for an element that is
+  // not a number. Elements are read in place, never copied.
+  bool Read(const unsigned char *cell, int *out) const {
     switch (vt_) {
       case VT_I2: {
-        SHORT value = 0;
-        if (FAILED(SafeArrayGetElement(array_, &index, &value))) return false;
+        SHORT value;
+        std::memcpy(&value, cell, sizeof value);
         *out = value;
         return true;
       }
       case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: {
-        LONG value = 0;
-        if (FAILED(SafeArrayGetElement(array_, &index, &value))) return false;
+        LONG value;
+        std::memcpy(&value, cell, sizeof value);
         *out = value;  // taken as signed
         return true;
       }
-      case VT_VARIANT: {
-        VARIANT element;
-        VariantInit(&element);
-        if (FAILED(SafeArrayGetElement(array_, &index, &element))) return false;
-        const bool ok = ElementToInt(element, out);
-        VariantClear(&element);
-        return ok;
-      }
-      default: {
-        unsigned char bytes[sizeof(DECIMAL)] = {};
-        if (FAILED(SafeArrayGetElement(array_, &index, bytes))) return false;
-        return ValueToInt(NumberVariant(vt_, bytes), out);
-      }
+      case VT_VARIANT:
+        return ElementToInt(*reinterpret_cast<const VARIANT *>(cell), out);
+      default:
+        return ValueToInt(NumberVariant(vt_, cell), out);
     }
   }
 
  private:
   SAFEARRAY *array_;
   VARTYPE vt_;
+};
+
+// The data of an array, locked while the holder lives; null when it cannot be
+// had.
+class ArrayData {
+ public:
+  explicit ArrayData(SAFEARRAY *array) {
+    void *data = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &data))) return;
+    array_ = array;
+    data_ = static_cast<const unsigned char *>(data);
+  }
+  ~ArrayData() {
+    if (array_ != nullptr) SafeArrayUnaccessData(array_);
+  }
+  ArrayData(const ArrayData &) = delete;
+  ArrayData &operator=(const ArrayData &) = delete;
+  const unsigned char *get() const { return data_; }
+
+ private:
+  SAFEARRAY *array_ = nullptr;
+  const unsigned char *data_ = nullptr;
 };
 
 // The array a polygon argument holds, directly or through its reference.
@@ -152,16 +166,21 @@ HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
   // The low byte of the type word names the element type.
   const ElementReader reader(array, static_cast<VARTYPE>(V_VT(arg) & 0xFF));
   if (!reader.IsReadable()) return E_INVALIDARG;
-  // 64-bit index: an upper bound of LONG_MAX must not wrap.
+  const long long available = static_cast<long long>(ub) - lb + 1;
+  const int wanted = available < n ? static_cast<int>(available > 0 ? available : 0) : n;
   int read = 0;
-  for (long long index = lb; index <= ub && read < n; ++index, ++read) {
-    int value;
-    if (!reader.Read(static_cast<LONG>(index), &value)) return E_INVALIDARG;
-    if (read % 2 == 0) {
-      points[read / 2].x = value;
-    } else {
-      points[read / 2].y = value;
+  if (wanted > 0) {
+    const ArrayData data(array);
+    if (data.get() == nullptr) return E_INVALIDARG;
+    const size_t size = SafeArrayGetElemsize(array);
+    for (int value; read < wanted && reader.Read(data.get() + size_t(read) * size, &value); ++read) {
+      if (read % 2 == 0) {
+        points[read / 2].x = value;
+      } else {
+        points[read / 2].y = value;
+      }
     }
+    if (read < wanted) return E_INVALIDARG;
   }
   // An array with fewer than n values gives only the vertices read in full;
   // no point is ever handed over unset.

@@ -1,7 +1,7 @@
 // The BMP reader: uncompressed 1, 4, 8 and 24-bit files with bottom-up rows.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "core/images.h"
 #include "io/bmp_format_p.h"
@@ -19,7 +19,7 @@ class CountingReader {
   size_t Read(unsigned char *out, size_t n) {
     size_t got = 0;
     while (got < n) {
-      size_t chunk = n - got < kChunk ? n - got : kChunk;
+      size_t chunk = n - got < kMaxCall ? n - got : kMaxCall;
       int r = GetBuf(in_, out + got, static_cast<int>(chunk));
       if (r <= 0) break;
       got += static_cast<size_t>(r);
@@ -43,6 +43,7 @@ class CountingReader {
 
  private:
   static constexpr size_t kChunk = 4096;
+  static constexpr size_t kMaxCall = size_t(1) << 30;
   gdIOCtx *in_;
   uint64_t consumed_ = 0;
 };
@@ -53,6 +54,7 @@ uint32_t Le32(const unsigned char *at) { return Le16(at) | (Le16(at + 2) << 16);
 // The fields of the two headers that the reader uses.
 struct BmpHeader {
   uint32_t pixelOffset = 0;
+  uint32_t infoHeaderSize = 0;
   int32_t width = 0;
   int32_t height = 0;
   uint32_t bitsPerPixel = 0;
@@ -65,6 +67,7 @@ bool ReadHeader(CountingReader *reader, BmpHeader *header) {
   if (!reader->ReadAll(bytes, 2) || bytes[0] != 'B' || bytes[1] != 'M') return false;
   if (!reader->ReadAll(bytes + 2, kBmpHeadersSize - 2)) return false;
   header->pixelOffset = Le32(bytes + 10);
+  header->infoHeaderSize = Le32(bytes + 14);
   header->width = static_cast<int32_t>(Le32(bytes + 18));
   header->height = static_cast<int32_t>(Le32(bytes + 22));
   header->bitsPerPixel = Le16(bytes + 28);
@@ -73,97 +76,99 @@ bool ReadHeader(CountingReader *reader, BmpHeader *header) {
   return true;
 }
 
-// Uncompressed, a supported depth and an accepted positive size (checked
-// before any pixel memory is taken).
+// An information header of at least 40 bytes (longer ones begin with the same
+// fields), uncompressed, a supported depth and an accepted positive size
+// (checked before any pixel memory is taken).
 bool IsSupported(const BmpHeader &header) {
+  if (header.infoHeaderSize < uint32_t(kBmpInfoHeaderSize)) return false;
   if (header.compression != 0) return false;
   uint32_t bits = header.bitsPerPixel;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return false;
   return IsAcceptedSize(header.width, header.height);
 }
 
-struct Rgb {
-  unsigned char red = 0, green = 0, blue = 0;
-};
-
-// Reads the colour table (blue, green, red, reserved entries). The table holds
-// the 2^bits entries a pixel can index; further entries are read and dropped.
-bool ReadColourTable(CountingReader *reader, const BmpHeader &header, Rgb *table) {
+// Reads the colour table (blue, green, red, reserved entries) as packed
+// opaque colours. The table holds the 2^bits entries a pixel can index, black
+// until read; further entries are read and dropped.
+bool ReadColourTable(CountingReader *reader, const BmpHeader &header, int *table) {
   const uint32_t room = 1u << header.bitsPerPixel;
   const uint32_t entries = header.coloursUsed != 0 ? header.coloursUsed : room;
   for (uint32_t i = 0; i < entries; ++i) {
     unsigned char entry[4];
     if (!reader->ReadAll(entry, 4)) return false;
-    if (i < room) table[i] = Rgb{entry[2], entry[1], entry[0]};
+    if (i < room) table[i] = gdTrueColor(entry[2], entry[1], entry[0]);
   }
   return true;
 }
 
-// One 24-bit row: a short read leaves the rest of the row black.
-void ReadTrueColourRow(CountingReader *reader, unsigned char *rgb, int width, unsigned char *row) {
-  size_t got = reader->Read(row, size_t(width) * 3);
-  size_t whole = got / 3;
-  for (size_t x = 0; x < whole; ++x) {
-    rgb[x * 3] = row[x * 3 + 2];
-    rgb[x * 3 + 1] = row[x * 3 + 1];
-    rgb[x * 3 + 2] = row[x * 3];
+// Stored pixels of one row into packed colours.
+void DecodeTrueColourPixels(const unsigned char *from, size_t pixels, int *to) {
+  for (size_t x = 0; x < pixels; ++x, from += 3) {
+    to[x] = gdTrueColor(from[2], from[1], from[0]);
   }
 }
 
-// One palette row, most significant bits first; false when the data ends.
-bool ReadPaletteRow(CountingReader *reader, const BmpHeader &header, const Rgb *table,
-                    unsigned char *rgb, unsigned char *row) {
+// Palette pixels of one row, most significant bits first.
+void DecodePalettePixels(const unsigned char *from, const BmpHeader &header, const int *table,
+                         int *to) {
   const unsigned bits = header.bitsPerPixel;
-  const size_t rowBytes = (size_t(header.width) * bits + 7) / 8;
-  if (!reader->ReadAll(row, rowBytes)) return false;
+  if (bits == 8) {
+    for (int32_t x = 0; x < header.width; ++x) to[x] = table[from[x]];
+    return;
+  }
   const unsigned mask = (1u << bits) - 1;
   for (int32_t x = 0; x < header.width; ++x) {
-    size_t bit = size_t(x) * bits;
-    unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
-    const Rgb &c = table[(row[bit / 8] >> shift) & mask];
-    rgb[size_t(x) * 3] = c.red;
-    rgb[size_t(x) * 3 + 1] = c.green;
-    rgb[size_t(x) * 3 + 2] = c.blue;
+    const size_t bit = size_t(x) * bits;
+    const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
+    to[x] = table[(from[bit / 8] >> shift) & mask];
   }
+}
+
+// Where the data ends inside a row (available bytes of it, fewer than the
+// stride): a 24-bit row keeps its whole pixels and the rest of the image stays
+// black, as long as the bytes taken end on a multiple of 4 from the start of
+// the pixel array and inside the pixels; a palette row, or one whose padding
+// is cut short, gives no image.
+bool DecodeCutRow(const unsigned char *from, size_t available, const BmpHeader &header,
+                  int *to) {
+  const size_t pixelBytes = size_t(header.width) * 3;
+  if (header.bitsPerPixel != 24 || available > pixelBytes || available % 4 != 0) return false;
+  DecodeTrueColourPixels(from, available / 3, to);
   return true;
 }
 
-// Fills rgb (top row first) from the pixel array, bottom row first; each row
-// is followed by padding up to a multiple of 4 bytes from the array's start.
-bool ReadPixelArray(CountingReader *reader, const BmpHeader &header, const Rgb *table,
-                    unsigned char *rgb) {
-  const size_t rowBytes = size_t(header.width) * 3;
-  auto *row = static_cast<unsigned char *>(std::malloc(rowBytes));
-  if (row == nullptr) return false;
-  const uint64_t start = reader->consumed();
+// Fills the image rows from the pixel array, bottom row first, reading many
+// stored rows (each padded to a multiple of 4 bytes) at a time.
+bool ReadPixelArray(CountingReader *reader, const BmpHeader &header, const int *table,
+                    gdImagePtr im) {
+  constexpr size_t kBlockBytes = size_t(1) << 16;
+  const size_t stride = BmpRowStride(header.width, static_cast<int>(header.bitsPerPixel));
+  const size_t rowsPerBlock = stride >= kBlockBytes ? 1 : kBlockBytes / stride;
+  auto *block = static_cast<unsigned char *>(std::malloc(rowsPerBlock * stride));
+  if (block == nullptr) return false;
   bool ok = true;
-  for (int32_t y = header.height - 1; ok && y >= 0; --y) {
-    unsigned char *target = rgb + size_t(y) * rowBytes;
-    if (header.bitsPerPixel == 24) {
-      ReadTrueColourRow(reader, target, header.width, row);
-    } else {
-      ok = ReadPaletteRow(reader, header, table, target, row);
+  int32_t y = header.height - 1;
+  while (ok && y >= 0) {
+    const size_t rows = std::min(rowsPerBlock, size_t(y) + 1);
+    const size_t got = reader->Read(block, rows * stride);
+    for (size_t r = 0; ok && r < rows; ++r, --y) {
+      const unsigned char *from = block + r * stride;
+      const size_t offset = r * stride;
+      if (got >= offset + stride) {
+        if (header.bitsPerPixel == 24) {
+          DecodeTrueColourPixels(from, size_t(header.width), im->tpixels[y]);
+        } else {
+          DecodePalettePixels(from, header, table, im->tpixels[y]);
+        }
+        continue;
+      }
+      ok = DecodeCutRow(from, got > offset ? got - offset : 0, header, im->tpixels[y]);
+      y = -1;  // the data has ended: the rows not read stay black
+      break;
     }
-    uint64_t misalign = (reader->consumed() - start) % 4;
-    if (ok && misalign != 0) ok = reader->Skip(4 - misalign);
   }
-  std::free(row);
+  std::free(block);
   return ok;
-}
-
-// Every pixel is opaque and blending is off, so storing the packed colour is
-// what setting each pixel to its allocated colour does, without a library
-// call per pixel (up to 36,000,000 of them).
-gdImagePtr MakeImage(const BmpHeader &header, const unsigned char *rgb) {
-  gdImagePtr im = gdImageCreateTrueColor(header.width, header.height);
-  if (im == nullptr) return nullptr;
-  SetNewImageFlags(im);
-  for (int32_t y = 0; y < header.height; ++y) {
-    const unsigned char *at = rgb + size_t(y) * size_t(header.width) * 3;
-    int *row = im->tpixels[y];
-    for (int32_t x = 0; x < header.width; ++x, at += 3) row[x] = gdTrueColor(at[0], at[1], at[2]);
-  }
-  return im;
 }
 
 }  // namespace
@@ -172,16 +177,22 @@ gdImagePtr BmpDecode(gdIOCtx *in) {
   CountingReader reader(in);
   BmpHeader header;
   if (!ReadHeader(&reader, &header) || !IsSupported(header)) return nullptr;
-  Rgb table[256];
+  // The colour table follows the information header, whatever its length.
+  if (!reader.Skip(header.infoHeaderSize - uint32_t(kBmpInfoHeaderSize))) return nullptr;
+  int table[256] = {};
   if (header.bitsPerPixel != 24 && !ReadColourTable(&reader, header, table)) return nullptr;
   if (header.pixelOffset < reader.consumed()) return nullptr;
   // Data that ends before the pixel array shows up as short pixel reads.
   reader.Skip(header.pixelOffset - reader.consumed());
-  const size_t size = size_t(header.width) * size_t(header.height) * 3;
-  auto *rgb = static_cast<unsigned char *>(std::calloc(size, 1));
-  if (rgb == nullptr) return nullptr;
-  gdImagePtr im = ReadPixelArray(&reader, header, table, rgb) ? MakeImage(header, rgb) : nullptr;
-  std::free(rgb);
+  // Every pixel is opaque and blending is off, so the packed colours are
+  // stored as they are.
+  gdImagePtr im = gdImageCreateTrueColor(header.width, header.height);
+  if (im == nullptr) return nullptr;
+  SetNewImageFlags(im);
+  if (!ReadPixelArray(&reader, header, table, im)) {
+    gdImageDestroy(im);
+    return nullptr;
+  }
   return im;
 }
 

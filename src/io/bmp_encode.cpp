@@ -37,33 +37,55 @@ void FillHeaders(unsigned char *header, int width, int height, uint32_t pixelByt
   PutLe32(header + 42, kBmpPixelsPerMetre);
 }
 
-// Red, green and blue of every pixel, top row first; alpha is dropped.
-unsigned char *CollectRgb(gdImagePtr im, int width, int height) {
-  auto *rgb = static_cast<unsigned char *>(std::malloc(size_t(width) * size_t(height) * 3));
-  if (rgb == nullptr) return nullptr;
-  unsigned char *at = rgb;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      int c = gdImageGetTrueColorPixel(im, x, y);
-      *at++ = static_cast<unsigned char>(gdTrueColorGetRed(c));
-      *at++ = static_cast<unsigned char>(gdTrueColorGetGreen(c));
-      *at++ = static_cast<unsigned char>(gdTrueColorGetBlue(c));
-    }
+// One stored row from image row y: blue, green, red for each pixel, alpha
+// dropped; the padding bytes of row are left as they are (zero).
+void FillTrueColourRow(gdImagePtr im, int y, unsigned char *row) {
+  const int *from = im->tpixels[y];
+  for (int x = 0; x < gdImageSX(im); ++x, row += 3) {
+    const int c = from[x];
+    row[0] = static_cast<unsigned char>(gdTrueColorGetBlue(c));
+    row[1] = static_cast<unsigned char>(gdTrueColorGetGreen(c));
+    row[2] = static_cast<unsigned char>(gdTrueColorGetRed(c));
   }
-  return rgb;
 }
 
-// The pixel array: bottom row first, blue-green-red, rows padded with zeros.
-void FillPixelArray(unsigned char *pixels, const unsigned char *rgb, int width, int height,
-                    size_t stride) {
-  for (int row = 0; row < height; ++row) {
-    const unsigned char *from = rgb + size_t(height - 1 - row) * size_t(width) * 3;
-    unsigned char *to = pixels + size_t(row) * stride;
-    for (int x = 0; x < width; ++x, from += 3, to += 3) {
-      to[0] = from[2];
-      to[1] = from[1];
-      to[2] = from[0];
+// Blue, green and red of each palette entry, as the packed true colour of
+// that entry gives them.
+struct PaletteBgr {
+  unsigned char bgr[256][3];
+
+  explicit PaletteBgr(gdImagePtr im) {
+    for (int i = 0; i < 256; ++i) {
+      const int c = gdTrueColorAlpha(im->red[i], im->green[i], im->blue[i], 0);
+      bgr[i][0] = static_cast<unsigned char>(gdTrueColorGetBlue(c));
+      bgr[i][1] = static_cast<unsigned char>(gdTrueColorGetGreen(c));
+      bgr[i][2] = static_cast<unsigned char>(gdTrueColorGetRed(c));
     }
+  }
+};
+
+void FillPaletteRow(gdImagePtr im, const PaletteBgr &palette, int y, unsigned char *row) {
+  const unsigned char *from = im->pixels[y];
+  for (int x = 0; x < gdImageSX(im); ++x, row += 3) {
+    const unsigned char *bgr = palette.bgr[from[x]];
+    row[0] = bgr[0];
+    row[1] = bgr[1];
+    row[2] = bgr[2];
+  }
+}
+
+// The pixel array, bottom row first, one context call per row; stops early
+// when the context takes less than a row.
+void PutPixelArray(gdImagePtr im, gdIOCtx *out, unsigned char *row, size_t stride) {
+  const bool trueColour = gdImageTrueColor(im);
+  const PaletteBgr palette(im);
+  for (int y = gdImageSY(im) - 1; y >= 0; --y) {
+    if (trueColour) {
+      FillTrueColourRow(im, y, row);
+    } else {
+      FillPaletteRow(im, palette, y, row);
+    }
+    if (PutBuf(out, row, static_cast<int>(stride)) < static_cast<int>(stride)) break;
   }
 }
 
@@ -75,20 +97,13 @@ EncodeOutcome BmpEncode(gdImagePtr im, gdIOCtx *out) {
   const size_t stride = BmpRowStride(width, 24);
   const size_t pixelBytes = stride * size_t(height);
   if (pixelBytes > size_t(INT_MAX)) return EncodeOutcome::kNoMemory;
-  unsigned char *rgb = CollectRgb(im, width, height);
-  if (rgb == nullptr) return EncodeOutcome::kNoMemory;
+  auto *row = static_cast<unsigned char *>(std::calloc(stride, 1));
+  if (row == nullptr) return EncodeOutcome::kNoMemory;
   unsigned char header[kBmpHeadersSize];
   FillHeaders(header, width, height, static_cast<uint32_t>(pixelBytes));
   PutBuf(out, header, kBmpHeadersSize);
-  auto *pixels = static_cast<unsigned char *>(std::calloc(pixelBytes, 1));
-  if (pixels == nullptr) {
-    std::free(rgb);
-    return EncodeOutcome::kNoMemory;
-  }
-  FillPixelArray(pixels, rgb, width, height, stride);
-  PutBuf(out, pixels, static_cast<int>(pixelBytes));
-  std::free(pixels);
-  std::free(rgb);
+  PutPixelArray(im, out, row, stride);
+  std::free(row);
   return EncodeOutcome::kComplete;
 }
 

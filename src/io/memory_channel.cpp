@@ -1,4 +1,4 @@
-// Memory sink and source, their library contexts, and the two-pass collection.
+// Memory sink and source, their library contexts, and the collection of encoded bytes.
 #include "io/memory_channel_p.h"
 
 #include <climits>
@@ -12,8 +12,31 @@
 
 namespace morphel {
 
+namespace {
+
+// The largest encoding handed out: its length and one spare byte must fit the
+// automation string and array sizes.
+constexpr int64_t kMaxEncodedLength = INT_MAX - 1;
+
+// Grows the sink's buffer to hold at least needed bytes, doubling so that the
+// bytes already held are moved a bounded number of times; false when the
+// length is past the largest encoding or memory is short.
+bool GrowSink(MemorySink *sink, int64_t needed) {
+  if (sink->growth == nullptr || needed > kMaxEncodedLength) return false;
+  int64_t size = sink->capacity > 0 ? sink->capacity : kFirstPassCapacity;
+  while (size < needed) size *= 2;
+  if (size > kMaxEncodedLength) size = kMaxEncodedLength;
+  if (!sink->growth->Resize(static_cast<size_t>(size))) return false;
+  sink->buffer = sink->growth->data();
+  sink->capacity = size;
+  return true;
+}
+
+}  // namespace
+
 void MemorySink::Offer(const unsigned char *bytes, int64_t n) {
   if (n <= 0) return;
+  if (n > capacity - count && !overflow) GrowSink(this, count + n);
   int64_t room = capacity - count;
   if (room < 0) room = 0;
   int64_t stored = n < room ? n : room;
@@ -42,9 +65,15 @@ int SinkPutBuf(gdIOCtx *ctx, const void *buf, int size) {
   return size;
 }
 
+// The GIF and WBMP writers hand over one byte at a time.
 void SinkPutC(gdIOCtx *ctx, int c) {
-  unsigned char byte = static_cast<unsigned char>(c);
-  SinkOf(ctx)->Offer(&byte, 1);
+  MemorySink *sink = SinkOf(ctx);
+  const auto byte = static_cast<unsigned char>(c);
+  if (sink->count >= 0 && sink->count < sink->capacity) {
+    sink->buffer[sink->count++] = byte;
+  } else {
+    sink->Offer(&byte, 1);
+  }
 }
 
 long SinkTell(gdIOCtx *ctx) { return static_cast<long>(SinkOf(ctx)->count); }
@@ -56,8 +85,8 @@ int SourceGetBuf(gdIOCtx *ctx, void *buf, int size) {
 
 // End of data is EOF (-1), never 0: the WBMP reader depends on it.
 int SourceGetC(gdIOCtx *ctx) {
-  unsigned char byte;
-  return SourceOf(ctx)->Take(&byte, 1) == 1 ? byte : EOF;
+  MemorySource *source = SourceOf(ctx);
+  return source->position < source->length ? source->buffer[source->position++] : EOF;
 }
 
 int SourceSeek(gdIOCtx *ctx, const int position) {
@@ -117,44 +146,22 @@ void ByteBuffer::Release() {
   size_ = 0;
 }
 
-namespace {
-
-// One encoding pass into a buffer of the given capacity.
-EncodeOutcome EncodePass(const Images &object, gdImagePtr im, ByteBuffer *buffer, MemorySink *sink) {
-  sink->buffer = buffer->data();
-  sink->capacity = static_cast<int64_t>(buffer->size());
-  SinkContext ctx(sink);
-  return EncodeImage(object, im, ctx.get());
-}
-
-// The largest encoding handed out: its length and one spare byte must fit the
-// automation string and array sizes.
-constexpr int64_t kMaxEncodedLength = INT_MAX - 1;
-
-}  // namespace
-
 HRESULT CollectEncodedBytes(const Images &object, gdImagePtr im, EncodedBytes *out) {
   out->passes = 0;
   if (!out->bytes.Allocate(kFirstPassCapacity)) return ReportError(kMsgNoMemory);
   ApplySaveAlphaRule(object, im);
-  MemorySink first;
-  EncodeOutcome outcome = EncodePass(object, im, &out->bytes, &first);
+  MemorySink sink;
+  sink.buffer = out->bytes.data();
+  sink.capacity = kFirstPassCapacity;
+  sink.growth = &out->bytes;
+  SinkContext ctx(&sink);
+  const EncodeOutcome outcome = EncodeImage(object, im, ctx.get());
   out->passes = 1;
-  int64_t total = first.count;
-  if (first.overflow) {
-    out->bytes.Release();
-    if (total > kMaxEncodedLength || !out->bytes.Allocate(static_cast<size_t>(total) + 1)) {
-      return ReportError(kMsgNoMemory);
-    }
-    MemorySink second;
-    outcome = EncodePass(object, im, &out->bytes, &second);
-    out->passes = 2;
-    total = second.count;
-    if (second.overflow) return ReportError(kMsgNoMemory);
-  }
-  out->bytes.Truncate(static_cast<size_t>(total));
+  // Bytes the buffer could not grow for are lost: the encoding is not handed out.
+  if (sink.overflow) return ReportError(kMsgNoMemory);
+  out->bytes.Truncate(static_cast<size_t>(sink.count));
   if (outcome == EncodeOutcome::kNoMemory) return ReportError(kMsgNoMemory);
-  if (outcome == EncodeOutcome::kNotEncodable || total == 0) return ReportError(kMsgNoImage);
+  if (outcome == EncodeOutcome::kNotEncodable || sink.count == 0) return ReportError(kMsgNoImage);
   return S_OK;
 }
 

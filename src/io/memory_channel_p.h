@@ -1,5 +1,5 @@
-// Per-call byte channels between the codecs and memory, and the two-pass
-// collection of encoded bytes shared by the memory and database transfers.
+// Per-call byte channels between the codecs and memory, and the collection of
+// encoded bytes shared by the memory and database transfers.
 #ifndef MORPHEL_IO_MEMORY_CHANNEL_P_H
 #define MORPHEL_IO_MEMORY_CHANNEL_P_H
 
@@ -13,17 +13,22 @@
 namespace morphel {
 
 class Images;
+class ByteBuffer;
 
-// Size of the buffer of the first encoding pass.
+// Size of the buffer an encoding starts with.
 inline constexpr int kFirstPassCapacity = 50000;
 
 // Destination of one encoding pass: stores what fits, counts everything offered
 // and always accepts, so the encoder runs to its end and count is the full length.
+// With growth set, buffer and capacity are those of that byte buffer, which
+// grows (keeping what it holds) when bytes do not fit; only bytes it cannot
+// grow for are dropped.
 struct MemorySink {
   unsigned char *buffer = nullptr;
   int64_t capacity = 0;
   int64_t count = 0;
   bool overflow = false;
+  ByteBuffer *growth = nullptr;
 
   void Offer(const unsigned char *bytes, int64_t n);
 };
@@ -80,15 +85,16 @@ class ByteBuffer {
   size_t size_ = 0;
 };
 
-// Encoded bytes of one write, and how many encoding passes it took.
+// Encoded bytes of one write, and how many encoding passes it took (always one:
+// the buffer grows while the encoder runs).
 struct EncodedBytes {
   ByteBuffer bytes;
   int passes = 0;
 };
 
 // Encodes the object's current image im in its format: the save-alpha rule,
-// then a first pass into 50000 bytes, and when that overflows a second pass
-// into a buffer of the measured length. Fails with "NO MEMORY!" when a buffer
+// then one pass into a buffer that starts at 50000 bytes and grows as the
+// encoder writes. Fails with "NO MEMORY!" when a buffer
 // cannot be had or the encoder ran out of memory, and with "NO IMAGE!" when the
 // encoder produced no bytes at all or the format cannot hold the image.
 HRESULT CollectEncodedBytes(const Images &object, gdImagePtr im, EncodedBytes *out);

@@ -11,24 +11,25 @@ namespace morphel {
 
 namespace {
 
-// An array of one-byte variants, one for each encoded byte, lower bound 0.
+// An array of one-byte variants, one for each encoded byte, lower bound 0,
+// filled in place through the array's data (its elements start empty).
 SAFEARRAY *MakeByteVariantArray(const ByteBuffer &bytes) {
   SAFEARRAYBOUND bound;
   bound.lLbound = 0;
   bound.cElements = static_cast<ULONG>(bytes.size());
   SAFEARRAY *array = SafeArrayCreate(VT_VARIANT, 1, &bound);
   if (array == nullptr) return nullptr;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    VARIANT element;
-    VariantInit(&element);
-    V_VT(&element) = VT_UI1;
-    V_UI1(&element) = bytes.data()[i];
-    LONG index = static_cast<LONG>(i);
-    if (FAILED(SafeArrayPutElement(array, &index, &element))) {
-      SafeArrayDestroy(array);
-      return nullptr;
-    }
+  void *data = nullptr;
+  if (FAILED(SafeArrayAccessData(array, &data))) {
+    SafeArrayDestroy(array);
+    return nullptr;
   }
+  auto *elements = static_cast<VARIANT *>(data);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    V_VT(&elements[i]) = VT_UI1;
+    V_UI1(&elements[i]) = bytes.data()[i];
+  }
+  SafeArrayUnaccessData(array);
   return array;
 }
 

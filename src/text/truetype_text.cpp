@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -23,39 +24,60 @@ constexpr char kFontError[] = "font error";
 static_assert(sizeof Images::ttfFontName == kFontListCapacity + 1);
 static_assert(sizeof Images::ttfFontPath == kFontPathCapacity + 1);
 
-// The library's texts for a font that cannot be found or opened; the caller
-// sees them all as "font error".
-constexpr const char *kFontNotFoundTexts[] = {
-    "Could not find/open font",
-    "Could not read font",
-    "font_path() returned an empty font pathname",
+// The library's texts that the caller sees under another name: a font that
+// cannot be found or opened is a "font error", and a glyph that fails to load
+// while the text is laid out (before anything is drawn) is reported as such.
+constexpr struct {
+  const char *library;
+  const char *reported;
+} kRenamedTexts[] = {
+    {"Could not find/open font", kFontError},
+    {"Could not read font", kFontError},
+    {"font_path() returned an empty font pathname", kFontError},
+    {"Problem doing text layout", "Problem loading glyph"},
 };
 
 const char *ReportedText(const char *libraryText) {
-  for (const char *text : kFontNotFoundTexts) {
-    if (std::strcmp(text, libraryText) == 0) return kFontError;
+  for (const auto &text : kRenamedTexts) {
+    if (std::strcmp(text.library, libraryText) == 0) return text.reported;
   }
   return libraryText;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// True when text[at] starts "&#" + decimal digits + ";".
-bool StartsDecimalReference(std::string_view text, size_t at) {
+// The largest value the library decodes from a decimal reference: it reads at
+// most five digits.
+constexpr long kLargestShortReference = 99999;
+
+// When text[at] starts "&#" + decimal digits + ";", its length and value
+// (values above kLargestShortReference are capped there plus one); else 0.
+size_t DecimalReferenceLength(std::string_view text, size_t at, long *value) {
   size_t i = at + 2;
-  if (i > text.size() || text[at + 1] != '#') return false;
-  while (i < text.size() && IsDigit(text[i])) ++i;
-  return i > at + 2 && i < text.size() && text[i] == ';';
+  if (i > text.size() || text[at + 1] != '#') return 0;
+  *value = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    *value = std::min(*value * 10 + (text[i] - '0'), kLargestShortReference + 1);
+  }
+  return i > at + 2 && i < text.size() && text[i] == ';' ? i + 1 - at : 0;
 }
 
-// Decimal character references are decoded by the library; it would decode
-// hexadecimal and named ones too, so every other ampersand goes over as the
-// reference for an ampersand and is drawn as itself.
+// Decimal character references are decoded by the library, but only up to
+// five digits, so leading zeros are dropped ("&#00065;" draws "A"); a value
+// beyond five digits stays as it was written. The library would decode
+// hexadecimal and named references too, so every other ampersand goes over as
+// the reference for an ampersand and is drawn as itself.
 std::string EscapeReferences(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size() + 16);
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&' && !StartsDecimalReference(text, i)) {
+    long value = 0;
+    const size_t length = text[i] == '&' ? DecimalReferenceLength(text, i, &value) : 0;
+    if (length > 0) {
+      escaped += value <= kLargestShortReference ? "&#" + std::to_string(value) + ";"
+                                                 : std::string(text.substr(i, length));
+      i += length - 1;
+    } else if (text[i] == '&') {
       escaped += "&#38;";
     } else {
       escaped += text[i];
@@ -74,16 +96,34 @@ struct TextCall {
   int y;
 };
 
+// Guards the library's font state, which every call below sets up and tears
+// down again. The library holds its own lock for the whole of a text call, so
+// this costs no parallelism.
+std::mutex fontStateLock;
+
+// The library keeps the fonts it opened, by path, and reads them again on the
+// next call without looking at the file: a font replaced on disk would still
+// be drawn, and one overwritten in place is read past its new end, which
+// crashes the process. So each call opens its font afresh and closes it again
+// (the set-up is redone lazily, under the lock, by the next call); the
+// library's texts are constants and outlive the tear-down.
+const char *CallLibrary(const Images &object, const TextCall &call, const std::string &font,
+                        const std::string &text) {
+  std::lock_guard<std::mutex> guard(fontStateLock);
+  const char *message =
+      gdImageStringFT(call.image, call.corners, call.colour, font.c_str(), object.ttfFontSize,
+                      call.radians, call.x, call.y, text.c_str());
+  gdFontCacheShutdown();
+  return message;
+}
+
 // Looks the font up (afresh on every call, so that a new search path applies
 // at once) and hands the library its absolute path.
 HRESULT RunTextCall(const Images &object, const TextCall &call, const AnsiText &text) {
   try {
     const std::string font = FindFontFile(object.ttfFontName, FontSearchPath());
     if (font.empty()) return ReportErrorText(kFontError);
-    const std::string escaped = EscapeReferences(text.c_str());
-    const char *message =
-        gdImageStringFT(call.image, call.corners, call.colour, font.c_str(), object.ttfFontSize,
-                        call.radians, call.x, call.y, escaped.c_str());
+    const char *message = CallLibrary(object, call, font, EscapeReferences(text.c_str()));
     return message == nullptr ? S_OK : ReportErrorText(ReportedText(message));
   } catch (...) {
     return ReportError(kMsgNoMemory);

@@ -203,6 +203,71 @@ TEST_F(BmpCodec, RefusesBadSignatureShortHeaderAndShortColourTable) {
   EXPECT_EQ(ReadBytes(kFormatBmp, shortPixels), E_FAIL);
 }
 
+// The colour table follows the information header, whatever its length (40,
+// 108 or 124 bytes); a 24-bit pixel array may not start inside a long header.
+TEST_F(BmpCodec, ColourTableFollowsTheInformationHeader) {
+  for (uint32_t size : {40u, 108u, 124u}) {
+    const uint32_t table = 14 + size;
+    Bytes file = BmpHeaders(BmpLayout{3, 1, 4, 0, 2, table + 8, size});
+    Append(&file, Entry(1, 2, 3));
+    Append(&file, Entry(200, 100, 50));
+    Append(&file, {0x10, 0x10, 0, 0});
+    ASSERT_EQ(ReadBytes(kFormatBmp, file), S_OK) << size;
+    gdImagePtr im = obj()->CurrentImage();
+    EXPECT_EQ(RgbAt(im, 0, 0), 0xC86432) << size;
+    EXPECT_EQ(RgbAt(im, 1, 0), 0x010203) << size;
+    EXPECT_EQ(RgbAt(im, 2, 0), 0xC86432) << size;
+    Bytes rgb = BmpHeaders(BmpLayout{1, 1, 24, 0, 0, table, size});
+    Append(&rgb, {0x30, 0x20, 0x10, 0});
+    ASSERT_EQ(ReadBytes(kFormatBmp, rgb), S_OK) << size;
+    EXPECT_EQ(RgbAt(obj()->CurrentImage(), 0, 0), 0x102030) << size;
+    if (size > 40) {
+      EXPECT_EQ(ReadBytes(kFormatBmp, BmpHeaders(BmpLayout{1, 1, 24, 0, 0, 54, size})), E_FAIL);
+    }
+  }
+  Bytes cut = BmpHeaders(BmpLayout{1, 1, 24, 0, 0, 138, 124});
+  cut.resize(100);  // ends inside the long header
+  EXPECT_EQ(ReadBytes(kFormatBmp, cut), E_FAIL);
+}
+
+TEST_F(BmpCodec, RefusesInformationHeadersShorterThanForty) {
+  for (uint32_t size : {0u, 12u, 39u}) {
+    Bytes file = BmpHeaders(BmpLayout{1, 1, 24, 0, 0, 54, size});
+    Append(&file, {1, 2, 3, 0});
+    EXPECT_EQ(ReadBytes(kFormatBmp, file), E_FAIL) << size;
+    EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+  }
+}
+
+// A 24-bit array of 101 x 700 pixels (rows of 303 bytes and 1 byte of
+// padding) cut inside row 250 from the bottom, far past the first rows read
+// together: the rows before stay, whole pixels of the cut row stay when the
+// bytes taken end on a multiple of 4 inside its pixels, else there is no image.
+TEST_F(BmpCodec, CutPixelArrayFarIntoTheFile) {
+  constexpr int kWidth = 101, kHeight = 700, kStride = 304, kRow = 250;
+  Bytes full = BmpHeaders(BmpLayout{kWidth, kHeight, 24, 0, 0, 54});
+  for (int i = 0; i < kStride * kHeight; ++i) full.push_back(static_cast<unsigned char>(i % 251));
+  const std::pair<int, bool> cuts[] = {{0, true}, {12, true}, {300, true}, {301, false},
+                                       {303, false}, {kStride, true}};
+  for (const auto &[inRow, readable] : cuts) {
+    Bytes file(full.begin(), full.begin() + 54 + kStride * kRow + inRow);
+    ASSERT_EQ(ReadBytes(kFormatBmp, file) == S_OK, readable) << inRow;
+    if (!readable) continue;
+    gdImagePtr im = obj()->CurrentImage();
+    auto stored = [&](int x, int fromBottom) {
+      const unsigned char *p = full.data() + 54 + fromBottom * kStride + x * 3;
+      return p[2] << 16 | p[1] << 8 | p[0];
+    };
+    EXPECT_EQ(RgbAt(im, 100, kHeight - 1), stored(100, 0)) << inRow;
+    EXPECT_EQ(RgbAt(im, 7, kHeight - kRow), stored(7, kRow - 1)) << inRow;
+    const int whole = inRow / 3;
+    for (int x = 0; x < kWidth; ++x) {
+      ASSERT_EQ(RgbAt(im, x, kHeight - 1 - kRow), x < whole ? stored(x, kRow) : 0) << inRow << " " << x;
+    }
+    EXPECT_EQ(RgbAt(im, 0, 0), 0) << inRow;
+  }
+}
+
 TEST_F(BmpCodec, RefusesHugeClaimedSizeBeforeReadingPixels) {
   for (const auto &[w, h] : {std::pair{1000000, 1000}, std::pair{6001, 6000},
                              std::pair{0x7FFFFFFF, 0x7FFFFFFF}}) {

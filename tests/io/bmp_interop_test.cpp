@@ -125,5 +125,31 @@ TEST_F(BmpInterop, FourBitFileReadsAsTheImagingLibraryReadsIt) {
   EXPECT_EQ(OurPixels(obj()->CurrentImage()), expected);
 }
 
+// Files written by ImageMagick carry the 108 or 124-byte information header
+// (the 124-byte one by default) with the colour table right after it; both
+// readers must agree on every pixel.
+TEST_F(BmpInterop, WeReadImageMagickBmpsWithLongHeaders) {
+  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "convert is missing";
+  const std::pair<const char *, const char *> kinds[] = {
+      {"1-bit", "-colors 2 -type Palette"},
+      {"1-bit-108", "-monochrome"},
+      {"4-bit", "-colors 16 -type Palette"},
+      {"8-bit", "-colors 100 -type Palette -compress None"},
+      {"24-bit", "-type TrueColor"},
+  };
+  for (const auto &[name, options] : kinds) {
+    std::string path = ScratchPath(std::string("magick-") + name + ".bmp");
+    std::string command = std::string("convert -size 53x37 plasma:fractal -seed 7 ") + options +
+                          " bmp:" + path + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << name;
+    std::string expected = RunPython(python_, kPrintPixels, path);
+    ASSERT_FALSE(expected.empty()) << name;
+    ASSERT_EQ(obj()->SetImageType(kFormatBmp), S_OK);
+    Text file(path);
+    ASSERT_EQ(obj()->ReadFromFile(file.get()), S_OK) << name;
+    EXPECT_EQ(OurPixels(obj()->CurrentImage()), expected) << name;
+  }
+}
+
 }  // namespace
 }  // namespace morphel::io_test

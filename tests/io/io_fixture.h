@@ -117,6 +117,7 @@ struct BmpLayout {
   uint32_t compression = 0;
   uint32_t coloursUsed = 0;
   uint32_t pixelOffset = 54;
+  uint32_t infoHeaderSize = 40;  // above 40: zero bytes follow the 40 written
 };
 
 inline void PutLe(Bytes *out, uint32_t value, int size) {
@@ -128,7 +129,7 @@ inline Bytes BmpHeaders(const BmpLayout &layout) {
   PutLe(&out, 0, 4);
   PutLe(&out, 0, 4);
   PutLe(&out, layout.pixelOffset, 4);
-  PutLe(&out, 40, 4);
+  PutLe(&out, layout.infoHeaderSize, 4);
   PutLe(&out, static_cast<uint32_t>(layout.width), 4);
   PutLe(&out, static_cast<uint32_t>(layout.height), 4);
   PutLe(&out, 1, 2);
@@ -139,6 +140,7 @@ inline Bytes BmpHeaders(const BmpLayout &layout) {
   PutLe(&out, 2952, 4);
   PutLe(&out, layout.coloursUsed, 4);
   PutLe(&out, 0, 4);
+  if (layout.infoHeaderSize > 40) out.resize(14 + layout.infoHeaderSize, 0);
   return out;
 }
 

@@ -25,6 +25,33 @@ TEST(MemoryChannel, SinkStoresWhatFitsAndCountsEverything) {
   EXPECT_EQ(sink.count, 8);
 }
 
+// Bytes offered across the end of a growing buffer land after the ones held.
+TEST(MemoryChannel, GrowingSinkKeepsWhatItHolds) {
+  ByteBuffer bytes;
+  ASSERT_TRUE(bytes.Allocate(kFirstPassCapacity));
+  MemorySink sink;
+  sink.buffer = bytes.data();
+  sink.capacity = kFirstPassCapacity;
+  sink.growth = &bytes;
+  SinkContext ctx(&sink);
+  Bytes offered(kFirstPassCapacity - 2);
+  for (size_t i = 0; i < offered.size(); ++i) offered[i] = static_cast<unsigned char>(i * 7);
+  ctx.get()->putBuf(ctx.get(), offered.data(), static_cast<int>(offered.size()));
+  const unsigned char tail[] = {1, 2, 3, 4, 5};
+  EXPECT_EQ(ctx.get()->putBuf(ctx.get(), tail, 5), 5);
+  for (int i = 0; i < 200000; ++i) ctx.get()->putC(ctx.get(), i);
+  EXPECT_FALSE(sink.overflow);
+  ASSERT_EQ(sink.count, kFirstPassCapacity + 3 + 200000);
+  ASSERT_GE(bytes.size(), size_t(sink.count));
+  EXPECT_EQ(sink.buffer, bytes.data());
+  EXPECT_EQ(Bytes(bytes.data(), bytes.data() + offered.size()), offered);
+  EXPECT_EQ(Bytes(bytes.data() + offered.size(), bytes.data() + offered.size() + 5),
+            Bytes(tail, tail + 5));
+  for (int i = 0; i < 200000; i += 997) {
+    EXPECT_EQ(bytes.data()[offered.size() + 5 + i], static_cast<unsigned char>(i)) << i;
+  }
+}
+
 TEST(MemoryChannel, SourceEndsWithZeroBytesAndEof) {
   const unsigned char bytes[] = {0, 0xFF, 7};
   MemorySource source{bytes, 3, 0};

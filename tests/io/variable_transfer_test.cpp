@@ -224,28 +224,28 @@ TEST_F(VariableTransfer, DecodedTrueColourImagesGetTheNewImageFlags) {
 }
 
 // A WBMP of w x 1 encodes as 2 header bytes, 3 bytes of width, 1 of height and
-// w / 8 pixel bytes: exactly sized encodings around the first buffer.
-TEST_F(VariableTransfer, FirstPassBufferBoundary) {
-  const std::pair<int, int> cases[] = {{399944, 1}, {399952, 1}, {399960, 2}};
-  for (const auto &[width, passes] : cases) {
+// w / 8 pixel bytes: exactly sized encodings around the first buffer, all in
+// one pass.
+TEST_F(VariableTransfer, FirstBufferBoundary) {
+  for (int width : {399944, 399952, 399960}) {
     ASSERT_EQ(obj()->CreateImage(width, 1), S_OK);
     ASSERT_EQ(obj()->SetImageType(kFormatWbmp), S_OK);
     EncodedBytes encoded;
     ASSERT_EQ(CollectEncodedBytes(*obj(), obj()->CurrentImage(), &encoded), S_OK);
     EXPECT_EQ(encoded.bytes.size(), size_t(6 + width / 8));
-    EXPECT_EQ(encoded.passes, passes) << width;
+    EXPECT_EQ(encoded.passes, 1) << width;
     Bytes bytes = WriteBytes(kFormatWbmp);
     EXPECT_EQ(bytes.size(), size_t(6 + width / 8));
     EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), Bytes(encoded.bytes.data(), encoded.bytes.data() + 6));
   }
 }
 
-TEST_F(VariableTransfer, SecondPassGivesTheSameBytesAsOneBigPass) {
+TEST_F(VariableTransfer, GrownBufferGivesTheSameBytesAsOneBigBuffer) {
   MakePatterned(200, 100);  // BMP: 60054 bytes
   ASSERT_EQ(obj()->SetImageType(kFormatBmp), S_OK);
   EncodedBytes encoded;
   ASSERT_EQ(CollectEncodedBytes(*obj(), obj()->CurrentImage(), &encoded), S_OK);
-  EXPECT_EQ(encoded.passes, 2);
+  EXPECT_EQ(encoded.passes, 1);
   ASSERT_EQ(encoded.bytes.size(), 60054u);
   Bytes big(70000);
   MemorySink sink;

@@ -1,5 +1,7 @@
 // TrueType text: drawing against the library's own call, the anti-alias
 // switch, settings, measuring and character references.
+#include <fstream>
+#include <map>
 #include <set>
 
 #include "text/truetype_fixture.h"
@@ -30,6 +32,12 @@ void Prepare(const ObjectHolder &obj, bool palette) {
   obj->SetColor(250, 250, 240);
   obj->DrawFilledRectangle(0, 0, 139, 89);
   obj->SetColor(20, 40, 160);
+}
+
+// Reads a file whole.
+std::string FileBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Distinct raw pixel values of the current image.
@@ -169,6 +177,29 @@ TEST_F(TrueTypeText, SearchPathIsSharedByEveryObject) {
   ExpectFailure(drawer->DrawTextTTF(5, 40, text.get()), "font error");
 }
 
+// Each call opens its font afresh: a file replaced in place between calls is
+// read as it now is.
+TEST_F(TrueTypeText, FontFileOverwrittenBetweenCallsIsReadAgain) {
+  const std::string face = Folder("a") + "/Face.ttf";
+  auto overwrite = [&](const std::string &bytes) {
+    std::ofstream(face, std::ios::binary | std::ios::trunc) << bytes;
+  };
+  ObjectHolder obj, ref;
+  Prepare(obj, false);
+  Prepare(ref, false);
+  ASSERT_EQ(SetFont(obj, face), S_OK);
+  Bstr text("Face");
+  overwrite(FileBytes(kDejaVuSans));
+  ASSERT_EQ(obj->DrawTextTTF(5, 40, text.get()), S_OK);
+  overwrite("not a font\n");
+  ExpectFailure(obj->DrawTextTTF(5, 40, text.get()), "font error");
+  overwrite(FileBytes(kDejaVuBold));
+  ASSERT_EQ(obj->DrawTextTTF(5, 70, text.get()), S_OK);
+  gdImageStringFT(Current(ref), nullptr, ref->penColor, kDejaVuSans.c_str(), 10, 0.0, 5, 40, "Face");
+  gdImageStringFT(Current(ref), nullptr, ref->penColor, kDejaVuBold.c_str(), 10, 0.0, 5, 70, "Face");
+  EXPECT_EQ(FirstDifference(Current(obj), Current(ref)), "");
+}
+
 TEST_F(TrueTypeText, OverlongNamesAndPathsAreRefusedWhole) {
   ObjectHolder obj;
   ASSERT_EQ(SetFont(obj, std::string(199, 'f')), S_OK);
@@ -221,6 +252,55 @@ TEST_F(TrueTypeText, OnlyDecimalReferencesAreDecoded) {
     EXPECT_EQ(RectangleOf(obj, 0, 0, row[0]), RectangleOf(obj, 0, 0, row[1])) << row[0];
   }
   EXPECT_NE(RectangleOf(obj, 0, 0, "&amp;"), RectangleOf(obj, 0, 0, "&"));
+  const char *decoded[][2] = {
+      {"&#00065;B", "AB"},           {"&#000065;", "A"},  // the library alone reads five digits
+      {"&#00000000233;", "\xC3\xA9"}, {"x&#065;&#66;", "xAB"},
+      {"&#100000;", "&#38;#100000;"},  // beyond what the library can decode: drawn as written
+  };
+  for (const auto &row : decoded) {
+    EXPECT_EQ(RectangleOf(obj, 0, 0, row[0]), RectangleOf(obj, 0, 0, row[1])) << row[0];
+  }
+  EXPECT_NE(RectangleOf(obj, 0, 0, "&#000065;"), RectangleOf(obj, 0, 0, "&#38;#000065;"));
+}
+
+unsigned BigEndian(const std::string &bytes, size_t at, int count) {
+  unsigned value = 0;
+  for (int i = 0; i < count; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// A copy of a TrueType font whose every outline claims 0x7FFE contours, so
+// the font opens but no visible glyph loads.
+std::string BrokenGlyphs(const std::string &font) {
+  std::string bytes = FileBytes(font);
+  std::map<std::string, size_t> tables;
+  for (unsigned i = 0; i < BigEndian(bytes, 4, 2); ++i) {
+    tables[bytes.substr(12 + 16 * i, 4)] = BigEndian(bytes, 12 + 16 * i + 8, 4);
+  }
+  const bool longOffsets = BigEndian(bytes, tables["head"] + 50, 2) != 0;
+  const int width = longOffsets ? 4 : 2, scale = longOffsets ? 1 : 2;
+  for (unsigned glyph = 0; glyph < BigEndian(bytes, tables["maxp"] + 4, 2); ++glyph) {
+    const size_t start = scale * BigEndian(bytes, tables["loca"] + width * glyph, width);
+    const size_t end = scale * BigEndian(bytes, tables["loca"] + width * (glyph + 1), width);
+    if (end > start) bytes.replace(tables["glyf"] + start, 2, "\x7F\xFE");
+  }
+  return bytes;
+}
+
+TEST_F(TrueTypeText, GlyphThatCannotBeLoadedIsReportedAsSuch) {
+  const std::string broken = Folder("a") + "/Broken.ttf";
+  std::ofstream(broken, std::ios::binary) << BrokenGlyphs(kDejaVuSans);
+  ObjectHolder obj;
+  Prepare(obj, true);
+  ASSERT_EQ(SetFont(obj, broken), S_OK);
+  Bstr text("A"), blank(" ");
+  EXPECT_EQ(obj->DrawTextTTF(5, 40, blank.get()), S_OK);  // the font itself opens
+  ExpectFailure(obj->DrawTextTTF(5, 40, text.get()), "Problem loading glyph");
+  ExpectFailure(obj->DrawTextAngleTTF(5, 40, 30, text.get()), "Problem loading glyph");
+  VARIANT box;
+  VariantInit(&box);
+  ExpectFailure(obj->GetTextTTFRectangle(5, 40, text.get(), &box), "Problem loading glyph");
+  EXPECT_EQ(V_VT(&box), VT_EMPTY);
 }
 
 }  // namespace

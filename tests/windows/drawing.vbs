@@ -126,6 +126,15 @@ o.DrawTextTTF 6, 18, "Plain text"
 o.SetTextAntialias 1
 o.DrawTextTTF 6, 36, "Smooth text"
 o.WriteToFile folder & "truetype-palette.png"
+
+' A free rotation of the first drawing and a resized copy of the blend.
+o.SetImage 0
+o.SetColor 40, 40, 40
+o.CopyImageRotate 8, 0, 30
+o.SetImage 8
+o.CopyImageResize 8, 2, 0, 0, 0, 0, 32, 24, 64, 48
+o.SetImageType 0
+o.WriteToFile folder & "rotated.png"
 If Err.Number <> 0 Then
   WScript.Echo "DRAWING-FAILED " & Err.Number & " " & Err.Description
   WScript.Quit 1

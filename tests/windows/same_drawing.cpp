@@ -202,6 +202,16 @@ void DrawTrueType(IImages *o, const std::string &folder) {
   Write(o, 0, folder + "truetype-palette.png");
 }
 
+// A free rotation of the first drawing and a resized copy of the blend.
+void DrawTransforms(IImages *o, const std::string &folder) {
+  o->SetImage(0);
+  o->SetColor(40, 40, 40);
+  Expect(o->CopyImageRotate(8, 0, 30), "CopyImageRotate");
+  o->SetImage(8);
+  Expect(o->CopyImageResize(8, 2, 0, 0, 0, 0, 32, 24, 64, 48), "CopyImageResize");
+  Write(o, 0, folder + "rotated.png");
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -224,6 +234,7 @@ int main(int argc, char **argv) {
   DrawBlend(images, folder);
   DrawColourReduction(images, folder);
   DrawTrueType(images, folder);
+  DrawTransforms(images, folder);
   images->Release();
   return failures == 0 ? 0 : 1;
 }

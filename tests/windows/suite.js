@@ -6,7 +6,7 @@
 // Prints "SUITE-OK n" and quits with 0 when every check passed, else prints
 // the failures and quits with 1.
 // Argument: the folder for the files it writes (default C:\).
-var kChecks = 76;
+var kChecks = 84;
 var E_FAIL = 0x80004005;
 var E_INVALIDARG = 0x80070057;
 
@@ -279,6 +279,33 @@ step("colour reduction", function () {
   c.ConvertToMonochromeAuto();
   eq(c.GetPixelRed(5, 5) + " " + c.GetPixelRed(30, 5), "0 255", "halves kept at the mean");
   c = null;
+});
+
+step("copies between slots and rotation", function () {
+  o.SetImage(8);
+  o.CreateImage(40, 30);
+  o.SetColor(255, 0, 0);
+  o.DrawFilledRectangle(0, 0, 39, 29);
+  o.SetImage(9);
+  o.CreateImage(40, 30);
+  o.CopyImage(9, 8, 0, 0, 0, 0, 10, 10);
+  o.copyImageResize(9, 8, 20, 0, 0, 0, 10, 10, 40, 30);
+  o.CopyImageMerge(9, 8, 0, 20, 0, 0, 10, 10, "50");
+  o.CopyImageSimpleRotate(9, 8, 30, 20, 0, 0, 6, 6, 45);
+  eq([o.GetPixelRed(5, 5), o.GetPixelRed(25, 5), o.GetPixelRed(5, 25), o.GetPixelRed(30, 20),
+      o.GetPixelRed(15, 15)].join(" "), "255 255 127 255 0", "copied pixels");
+  refused("CopyImageMerge at -1 per cent", E_FAIL, "NO IMAGE!", function () {
+    o.CopyImageMerge(9, 8, 0, 0, 0, 0, 5, 5, -1);
+  });
+  o.SetColor(0, 0, 255);
+  o.CopyImageRotate(9, 8, -90);
+  eq(o.GetImage(), 8, "current slot after CopyImageRotate");
+  o.SetImage(9);
+  eq(o.GetWidth() + "x" + o.GetHeight(), "28x38", "size turned a quarter");
+  refused("CopyImageRotate into slot -1", E_FAIL, "NO IMAGE!", function () {
+    o.CopyImageRotate(-1, 8, 30);
+  });
+  eq(o.GetImage(), 9, "current slot after a refused rotation");
 });
 
 o = null;

@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 164
+Const kChecks = 196
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -322,6 +322,43 @@ o.ReadFromVariable (s)
 NoError Err.Number, "ReadFromVariable as BMP"
 Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(30, 5), "255 0", "BMP pixels from the variable"
 
+' ---- database fields ----------------------------------------------------------
+' Morphel.TestField is an in-memory field of the test server (Wine's record sets
+' have no chunks); by name it answers ActualSize, Value (an array of one-byte
+' variants) and Clear.
+Function SameBytes(a, b)
+  Dim k
+  SameBytes = (UBound(a) = UBound(b))
+  For k = 0 To UBound(a)
+    If SameBytes Then SameBytes = (a(k) = b(k))
+  Next
+End Function
+
+Dim f
+Set f = CreateObject("Morphel.TestField")
+NoError Err.Number, "CreateObject Morphel.TestField"
+o.SetImage 0
+o.SetImageType 0
+v = o.WriteToVariableVariant
+o.WriteToDatabase f
+NoError Err.Number, "WriteToDatabase"
+Eq f.ActualSize, UBound(v) + 1, "the field's length is the encoding's"
+Eq SameBytes(f.Value, v), True, "the field holds the encoded bytes"
+o.SetImage 8
+o.ReadFromDatabase f
+NoError Err.Number, "ReadFromDatabase"
+Eq o.GetWidth & " " & o.GetPixelRed(5, 5), "40 255", "image from the field"
+f.Clear
+o.ReadFromDatabase f
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "ReadFromDatabase of a null field"
+o.WriteToDatabase f
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "WriteToDatabase on an empty slot"
+Eq f.ActualSize, 0, "nothing appended from an empty slot"
+o.SetImage 0
+o.WriteToDatabase 42
+Record Err.Number <> 0, "a number is no field"
+Err.Clear
+Set f = Nothing
 ' ---- colour reduction (an object of its own) -----------------------------------
 Dim cr
 Set cr = CreateObject("Morphel.Images")
@@ -355,6 +392,42 @@ cr.ConvertToMonochromeAuto
 NoError Err.Number, "ConvertToMonochromeAuto"
 Eq cr.GetPixelRed(5, 5) & " " & cr.GetPixelRed(30, 5), "0 255", "halves kept at the mean"
 Set cr = Nothing
+' ---- copies between slots and rotation -------------------------------------------
+o.SetImage 8
+o.CreateImage 40, 30
+o.SetColor 255, 0, 0
+o.DrawFilledRectangle 0, 0, 39, 29
+o.SetImage 4
+v = o.DestroyImage  ' slot 4 is empty afterwards, whatever it held
+Err.Clear
+o.SetImage 9
+o.CreateImage 40, 30
+o.CopyImage 9, 8, 0, 0, 0, 0, 10, 10
+NoError Err.Number, "CopyImage"
+o.copyimageresize 9, 8, 20, 0, 0, 0, 10, 10, 40, 30
+NoError Err.Number, "copyimageresize"
+o.CopyImageMerge 9, 8, 0, 20, 0, 0, 10, 10, "50"
+NoError Err.Number, "CopyImageMerge with a string percentage"
+o.CopyImageSimpleRotate 9, 8, 30, 20, 0, 0, 6, 6, 45
+NoError Err.Number, "CopyImageSimpleRotate"
+Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(25, 5) & " " & o.GetPixelRed(5, 25) & " " & _
+   o.GetPixelRed(30, 20) & " " & o.GetPixelRed(15, 15), "255 255 127 255 0", "copied pixels"
+o.CopyImageMerge 9, 8, 0, 0, 0, 0, 5, 5, 101
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageMerge at 101 per cent"
+o.CopyImage 9, 4, 0, 0, 0, 0, 5, 5
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImage from an empty slot"
+o.SetColor 0, 0, 255
+o.CopyImageRotate 9, 8, 90
+NoError Err.Number, "CopyImageRotate"
+Eq o.GetImage, 8, "current slot after CopyImageRotate"
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight, "28x38", "size turned a quarter"
+o.CopyImageRotate 9, 8, 30
+o.SetImage 9
+Eq o.GetWidth & "x" & o.GetHeight & " " & o.GetPixelBlue(0, 0) & " " & o.GetPixelRed(24, 22), _
+   "48x44 255 255", "size, background corner and centre turned by 30 degrees"
+o.CopyImageRotate 9, 12, 30
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "CopyImageRotate from slot 12"
 
 ' ---- closing ------------------------------------------------------------------
 Set o = Nothing

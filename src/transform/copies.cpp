@@ -1,0 +1,461 @@
+// Copies between slots: plain, resampled, merged and rotated about a point,
+// each through the library's copy routine, with the work cut to what can
+// reach the destination.
+//
+// The library loops over the caller's whole rectangle whatever the images'
+// sizes, so one call with a huge width would run for minutes. Where its loop
+// is small the library is called with the arguments unchanged; otherwise the
+// same pixels are produced by calls on the parts that matter (plain copy and
+// merge) or by the library's own per-pixel arithmetic run over the
+// destination's pixels only (resize, rotate). Coordinates are formed in 64
+// bits there, where the library's int arithmetic would overflow. The one
+// difference left: a resize or rotation onto a palette image that still has
+// free entries allocates none for colours landing outside it.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "core/status.h"
+#include "transform/transform_p.h"
+
+namespace morphel {
+
+HRESULT LookUpSlot(const Images &obj, int slot, gdImagePtr *im) {
+  *im = IsSlotNumber(slot) ? obj.slotImages[slot] : nullptr;
+  return *im != nullptr ? S_OK : ReportError(kMsgNoImage);
+}
+
+namespace {
+
+// Loops of up to this many pixel steps go to the library unchanged.
+constexpr double kLibraryWork = 1 << 24;
+// A resize computed here may average at most this many source samples.
+constexpr double kResampleWork = 1 << 28;
+
+constexpr long long kIntMax = std::numeric_limits<int>::max();
+constexpr long long kIntMin = std::numeric_limits<int>::min();
+
+// The destination is looked up before the source.
+HRESULT LookUpPair(const Images &obj, int dstImg, int srcImg, gdImagePtr *dst, gdImagePtr *src) {
+  if (HRESULT hr = LookUpSlot(obj, dstImg, dst); FAILED(hr)) return hr;
+  return LookUpSlot(obj, srcImg, src);
+}
+
+bool FitsInt(long long v) { return v >= kIntMin && v <= kIntMax; }
+
+// [lo, hi) of the positions 0 .. n - 1 whose coordinate start + i lies in
+// 0 .. size - 1.
+struct Span {
+  long long lo = 0;
+  long long hi = 0;
+  bool Contains(long long i) const { return i >= lo && i < hi; }
+  bool Empty() const { return lo >= hi; }
+};
+Span Inside(long long start, long long n, long long size) {
+  return {std::max(0LL, -start), std::min(n, size - start)};
+}
+
+// A start coordinate for the library: start itself when start .. start +
+// length - 1 fits in an int, else a run of negative coordinates, which lies
+// outside the image just as start's run does.
+int LibraryStart(long long start, long long length) {
+  if (FitsInt(start) && FitsInt(start + length)) return static_cast<int>(start);
+  return static_cast<int>(-length - 1);
+}
+
+// Visits the positions 0 .. n - 1 that lie in a or b, in ascending runs, and
+// calls gap() once for each run of positions between or around them.
+template <typename Visit, typename Gap>
+void WalkRuns(long long n, Span a, Span b, Visit visit, Gap gap) {
+  Span runs[2];
+  int count = 0;
+  for (Span s : {a, b}) {
+    s.lo = std::max(s.lo, 0LL);
+    s.hi = std::min(s.hi, n);
+    if (!s.Empty()) runs[count++] = s;
+  }
+  if (count == 2 && runs[1].lo < runs[0].lo) std::swap(runs[0], runs[1]);
+  if (count == 2 && runs[1].lo <= runs[0].hi) {
+    runs[0].hi = std::max(runs[0].hi, runs[1].hi);
+    count = 1;
+  }
+  long long position = 0;
+  for (int i = 0; i < count; ++i) {
+    if (runs[i].lo > position) gap();
+    visit(runs[i].lo, runs[i].hi);
+    position = runs[i].hi;
+  }
+  if (position < n) gap();
+}
+
+struct Rectangle {
+  int dstX, dstY, srcX, srcY, w, h;
+};
+
+// A rectangle copy (gdImageCopy or gdImageCopyMerge) onto dst. Onto a true-
+// colour image only the pixels landing inside it matter, so the rectangle is
+// cut to it. A palette destination also gains an entry for every new colour
+// the copy meets, in the order met, inside the destination or not: its parts
+// are copied in the library's order, the rows and columns of the source and
+// of the destination, with one out-of-image pixel standing for each run of
+// pixels that read and write outside both (they all read the same value).
+template <typename Copy>
+void CopyRectangle(gdImagePtr dst, gdImagePtr src, const Rectangle &r, Copy copy) {
+  if (r.w <= 0 || r.h <= 0) return;
+  const Span dstRows = Inside(r.dstY, r.h, gdImageSY(dst));
+  const Span dstCols = Inside(r.dstX, r.w, gdImageSX(dst));
+  auto part = [&](long long col, long long row, long long w, long long h) {
+    copy(LibraryStart(r.dstX + col, w), LibraryStart(r.dstY + row, h),
+         LibraryStart(r.srcX + col, w), LibraryStart(r.srcY + row, h), static_cast<int>(w),
+         static_cast<int>(h));
+  };
+  if (gdImageTrueColor(dst)) {
+    if (!dstRows.Empty() && !dstCols.Empty()) {
+      part(dstCols.lo, dstRows.lo, dstCols.hi - dstCols.lo, dstRows.hi - dstRows.lo);
+    }
+    return;
+  }
+  const double work = static_cast<double>(r.w) * r.h;
+  if (work <= kLibraryWork && FitsInt(1LL * r.srcX + r.w) && FitsInt(1LL * r.dstX + r.w) &&
+      FitsInt(1LL * r.srcY + r.h) && FitsInt(1LL * r.dstY + r.h)) {
+    copy(r.dstX, r.dstY, r.srcX, r.srcY, r.w, r.h);
+    return;
+  }
+  const Span srcRows = Inside(r.srcY, r.h, gdImageSY(src));
+  const Span srcCols = Inside(r.srcX, r.w, gdImageSX(src));
+  auto outside = [&] { copy(-1, -1, -1, -1, 1, 1); };
+  auto row = [&](long long y) {
+    const Span fromSrc = srcRows.Contains(y) ? srcCols : Span{};
+    const Span toDst = dstRows.Contains(y) ? dstCols : Span{};
+    WalkRuns(
+        r.w, fromSrc, toDst, [&](long long lo, long long hi) { part(lo, y, hi - lo, 1); },
+        outside);
+  };
+  WalkRuns(
+      r.h, srcRows, dstRows,
+      [&](long long lo, long long hi) {
+        for (long long y = lo; y < hi; ++y) row(y);
+      },
+      outside);
+}
+
+// The library's colour mapping for copies onto a palette image (and its
+// pass-through onto a true-colour one): palette source entries resolved once
+// each, true-colour source pixels resolved one by one.
+class ColourMapper {
+ public:
+  // sameImageShortcut: a palette image copied onto itself keeps its indices.
+  ColourMapper(gdImagePtr dst, gdImagePtr src, bool sameImageShortcut)
+      : dst_(dst), src_(src), keep_(sameImageShortcut && dst == src) {
+    std::fill(map_, map_ + gdMaxColors, -1);
+  }
+  int Map(int c) {
+    if (gdImageTrueColor(src_)) {
+      return gdImageColorResolveAlpha(dst_, gdTrueColorGetRed(c), gdTrueColorGetGreen(c),
+                                      gdTrueColorGetBlue(c), gdTrueColorGetAlpha(c));
+    }
+    if (map_[c] == -1) {
+      map_[c] = keep_ ? c
+                      : gdImageColorResolveAlpha(dst_, src_->red[c], src_->green[c],
+                                                 src_->blue[c], src_->alpha[c]);
+    }
+    return map_[c];
+  }
+
+ private:
+  gdImagePtr dst_, src_;
+  bool keep_;
+  int map_[gdMaxColors];
+};
+
+// ---- Resampled copy ------------------------------------------------------------
+
+struct ResizeArgs {
+  int dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH;
+};
+
+// The library's read for the resampling copy, out-of-int coordinates being
+// outside the source like any other.
+int ResampleRead(gdImagePtr src, long long x, long long y) {
+  if (!FitsInt(x) || !FitsInt(y)) return gdImageGetTrueColorPixel(src, -1, -1);
+  return gdImageGetTrueColorPixel(src, static_cast<int>(x), static_cast<int>(y));
+}
+
+// The share of the source pixel at s that the span [s1, s2) covers; the
+// first step moves s back to that pixel's start.
+float Portion(float *s, float s1, float s2) {
+  float portion;
+  if (std::floor(*s) == std::floor(s1)) {
+    portion = 1.0 - (*s - std::floor(*s));
+    if (portion > s2 - s1) portion = s2 - s1;
+    *s = std::floor(*s);
+  } else if (*s == std::floor(s2)) {
+    portion = s2 - std::floor(s2);
+  } else {
+    portion = 1.0;
+  }
+  return portion;
+}
+
+// One destination pixel of the library's area-weighted resampling, with its
+// single-precision arithmetic step for step; i and j count from the
+// rectangle's corner.
+int ResampledPixel(gdImagePtr src, const ResizeArgs &a, long long i, long long j) {
+  float spixels = 0.0, red = 0.0, green = 0.0, blue = 0.0, alpha = 0.0;
+  float alpha_sum = 0.0, contrib_sum = 0.0;
+  const float sy1 = static_cast<float>(j) * static_cast<float>(a.srcH) / static_cast<float>(a.dstH);
+  const float sy2 =
+      static_cast<float>(j + 1) * static_cast<float>(a.srcH) / static_cast<float>(a.dstH);
+  float sy = sy1;
+  do {
+    const float yportion = Portion(&sy, sy1, sy2);
+    const float sx1 = static_cast<float>(i) * static_cast<float>(a.srcW) / a.dstW;
+    const float sx2 = static_cast<float>(i + 1) * static_cast<float>(a.srcW) / a.dstW;
+    float sx = sx1;
+    do {
+      const float xportion = Portion(&sx, sx1, sx2);
+      const float pcontribution = xportion * yportion;
+      const int p = ResampleRead(src, static_cast<long long>(static_cast<int>(sx)) + a.srcX,
+                                 static_cast<long long>(static_cast<int>(sy)) + a.srcY);
+      const float alpha_factor = (gdAlphaMax - gdTrueColorGetAlpha(p)) * pcontribution;
+      red += gdTrueColorGetRed(p) * alpha_factor;
+      green += gdTrueColorGetGreen(p) * alpha_factor;
+      blue += gdTrueColorGetBlue(p) * alpha_factor;
+      alpha += gdTrueColorGetAlpha(p) * pcontribution;
+      alpha_sum += alpha_factor;
+      contrib_sum += pcontribution;
+      spixels += xportion * yportion;
+      sx += 1.0;
+    } while (sx < sx2);
+    sy += 1.0f;
+  } while (sy < sy2);
+  if (spixels != 0.0) {
+    red /= spixels;
+    green /= spixels;
+    blue /= spixels;
+    alpha /= spixels;
+  }
+  if (alpha_sum != 0.0) {
+    if (contrib_sum != 0.0) alpha_sum /= contrib_sum;
+    red /= alpha_sum;
+    green /= alpha_sum;
+    blue /= alpha_sum;
+  }
+  red = red >= 255.5 ? 255 : red + 0.5;
+  blue = blue >= 255.5 ? 255 : blue + 0.5;
+  green = green >= 255.5 ? 255 : green + 0.5;
+  alpha = alpha >= gdAlphaMax + 0.5 ? gdAlphaMax : alpha + 0.5;
+  return gdTrueColorAlpha(static_cast<int>(red), static_cast<int>(green), static_cast<int>(blue),
+                          static_cast<int>(alpha));
+}
+
+// Source samples one destination pixel averages, at most.
+double SamplesPerPixel(const ResizeArgs &a) {
+  return (std::fabs(static_cast<double>(a.srcW)) / a.dstW + 2) *
+         (std::fabs(static_cast<double>(a.srcH)) / a.dstH + 2);
+}
+
+bool ResizeFitsInt(const ResizeArgs &a) {
+  return FitsInt(1LL * a.dstX + a.dstW) && FitsInt(1LL * a.dstY + a.dstH) &&
+         FitsInt(1LL * a.srcX + std::abs(1LL * a.srcW) + 2) &&
+         FitsInt(1LL * a.srcY + std::abs(1LL * a.srcH) + 2) && FitsInt(1LL * a.srcX - 2) &&
+         FitsInt(1LL * a.srcY - 2);
+}
+
+// The resampling copy onto a true-colour image, over its pixels only.
+HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
+  const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
+  const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
+  if (rows.Empty() || cols.Empty()) return S_OK;
+  const double work =
+      static_cast<double>(rows.hi - rows.lo) * (cols.hi - cols.lo) * SamplesPerPixel(a);
+  if (work > kResampleWork) return E_INVALIDARG;
+  for (long long j = rows.lo; j < rows.hi; ++j) {
+    for (long long i = cols.lo; i < cols.hi; ++i) {
+      gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j),
+                      ResampledPixel(src, a, i, j));
+    }
+  }
+  return S_OK;
+}
+
+// The source position a destination position k (from the rectangle's corner)
+// shows in the library's nearest-pixel resize: the i whose stretch run
+// [n * i / m, n * (i + 1) / m) holds k, for m source and n destination pixels.
+long long StretchSource(long long k, long long m, long long n) { return ((k + 1) * m - 1) / n; }
+
+// The library's nearest-pixel resize onto a palette image, over its pixels
+// only; each source pixel is read once for its run of destination pixels.
+// Off-destination pixels are not visited, so the palette gains no entries
+// for colours that land outside it.
+void ResizeInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
+  const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
+  const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
+  ColourMapper mapper(dst, src, true);
+  for (long long j = rows.lo; j < rows.hi; ++j) {
+    const long long sy = a.srcY + StretchSource(j, a.srcH, a.dstH);
+    long long lastSx = 0;
+    int colour = 0;
+    bool skip = true, read = false;
+    for (long long i = cols.lo; i < cols.hi; ++i) {
+      const long long sx = a.srcX + StretchSource(i, a.srcW, a.dstW);
+      if (!read || sx != lastSx) {
+        const int c = FitsInt(sx) && FitsInt(sy)
+                          ? gdImageGetPixel(src, static_cast<int>(sx), static_cast<int>(sy))
+                          : 0;
+        skip = c == gdImageGetTransparent(src);
+        if (!skip) colour = mapper.Map(c);
+        lastSx = sx;
+        read = true;
+      }
+      if (!skip) gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j), colour);
+    }
+  }
+}
+
+// ---- Rotated copy ----------------------------------------------------------------
+
+struct RotateArgs {
+  double dstX, dstY;
+  int srcX, srcY, w, h, angle;
+};
+
+// The library's radius: w * w + h * h formed in 32-bit int arithmetic, which
+// wraps for sides above 46340 (a negative sum gives no radius, and no loop).
+double LibraryRadius(int w, int h) {
+  const uint32_t sum = static_cast<uint32_t>(w) * static_cast<uint32_t>(w) +
+                       static_cast<uint32_t>(h) * static_cast<uint32_t>(h);
+  return std::sqrt(static_cast<double>(static_cast<int32_t>(sum)));
+}
+
+// The values a loop `for (v = centre - radius; v <= centre + radius; v++)`
+// takes, in double precision step by step, that name a pixel 0 .. size - 1
+// once truncated.
+std::vector<double> LoopValuesInside(double centre, double radius, int size) {
+  std::vector<double> values;
+  for (double v = centre - radius; v <= centre + radius; v++) {
+    if (v > -1 && v < size) values.push_back(v);
+  }
+  return values;
+}
+
+// The library's double-to-int conversion of a source coordinate (x86 gives
+// the lowest int for values out of range).
+long long SourceCoordinate(double v) {
+  return v >= static_cast<double>(kIntMin) && v < static_cast<double>(kIntMax) + 1.0
+             ? static_cast<long long>(static_cast<int>(v))
+             : kIntMin;
+}
+
+// The rotated copy over the destination's pixels only, each computed as the
+// library computes it (nearest source pixel, colours resolved in the
+// destination). Off-destination pixels are not visited, so a palette
+// destination gains no entries for colours that land outside it.
+void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
+  const double radius = LibraryRadius(a.w, a.h);
+  const double aCos = std::cos(a.angle * .0174532925), aSin = std::sin(a.angle * .0174532925);
+  const double scX = a.srcX + static_cast<double>(a.w) / 2;
+  const double scY = a.srcY + static_cast<double>(a.h) / 2;
+  const std::vector<double> rows = LoopValuesInside(a.dstY, radius, gdImageSY(dst));
+  const std::vector<double> cols = LoopValuesInside(a.dstX, radius, gdImageSX(dst));
+  ColourMapper mapper(dst, src, false);
+  for (double dy : rows) {
+    for (double dx : cols) {
+      const long long sx = SourceCoordinate((dx - a.dstX) * aCos - (dy - a.dstY) * aSin + scX);
+      const long long sy = SourceCoordinate((dy - a.dstY) * aCos + (dx - a.dstX) * aSin + scY);
+      if (sx < a.srcX || sx >= 1LL * a.srcX + a.w || sy < a.srcY || sy >= 1LL * a.srcY + a.h) {
+        continue;
+      }
+      const int c = gdImageGetPixel(src, static_cast<int>(sx), static_cast<int>(sy));
+      gdImageSetPixel(dst, static_cast<int>(dx), static_cast<int>(dy), mapper.Map(c));
+    }
+  }
+}
+
+bool RotateFitsInt(const RotateArgs &a, double radius) {
+  const double reach = std::fabs(static_cast<double>(a.w)) + std::fabs(static_cast<double>(a.h)) +
+                       radius + 2;
+  return std::fabs(static_cast<double>(a.srcX)) + reach < static_cast<double>(kIntMax) &&
+         std::fabs(static_cast<double>(a.srcY)) + reach < static_cast<double>(kIntMax);
+}
+
+}  // namespace
+
+HRESULT Images::CopyImage(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY, INT w,
+                          INT h) {
+  gdImagePtr dst, src;
+  if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
+  CopyRectangle(dst, src, {dstX, dstY, srcX, srcY, w, h},
+                [&](int dx, int dy, int sx, int sy, int cw, int ch) {
+                  gdImageCopy(dst, src, dx, dy, sx, sy, cw, ch);
+                });
+  return S_OK;
+}
+
+HRESULT Images::CopyImageMerge(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
+                               INT w, INT h, INT pct) {
+  gdImagePtr dst, src;
+  if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
+  if (pct < 0 || pct > 100) return ReportError(kMsgNoImage);
+  CopyRectangle(dst, src, {dstX, dstY, srcX, srcY, w, h},
+                [&](int dx, int dy, int sx, int sy, int cw, int ch) {
+                  gdImageCopyMerge(dst, src, dx, dy, sx, sy, cw, ch, pct);
+                });
+  return S_OK;
+}
+
+// The library resamples onto true-colour destinations and falls back to its
+// nearest-pixel resize onto palette ones. Calls whose loops are too large for
+// the library are computed here over the destination's pixels; a resample
+// that would still average more than kResampleWork source samples (where the
+// library would run for hours, or for ever once its single-precision
+// position stops growing) is refused with E_INVALIDARG.
+HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
+                                INT dstW, INT dstH, INT srcW, INT srcH) {
+  gdImagePtr dst, src;
+  if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
+  const ResizeArgs a{dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH};
+  if (dstW <= 0 || dstH <= 0) return S_OK;  // the library's loops run zero times
+  const bool palette = !gdImageTrueColor(dst);
+  const double libraryWork =
+      palette ? std::fabs(1.0 * srcW) * (1.0 + dstH) + std::fabs(1.0 * srcH) + 1.0 * dstW * dstH
+              : static_cast<double>(dstW) * dstH * SamplesPerPixel(a);
+  // The library forms dstW * srcW and dstH * srcH in int for the palette resize.
+  const bool stretchFits = FitsInt(1LL * dstW * srcW) && FitsInt(1LL * dstH * srcH);
+  if (libraryWork <= kLibraryWork && ResizeFitsInt(a) && (!palette || stretchFits)) {
+    gdImageCopyResampled(dst, src, dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH);
+    return S_OK;
+  }
+  if (!palette) return ResampleInside(dst, src, a);
+  if (srcW > 0 && srcH > 0) ResizeInside(dst, src, a);  // else the library does nothing
+  return S_OK;
+}
+
+// The library's rotated copy also makes the source's transparent colour the
+// destination's and writes that raw value for transparent source pixels; the
+// source's transparency is switched off for the call, so every pixel is
+// copied with its colour and no setting of the destination changes.
+HRESULT Images::CopyImageSimpleRotate(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX,
+                                      INT srcY, INT w, INT h, INT angle) {
+  gdImagePtr dst, src;
+  if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
+  const RotateArgs a{static_cast<double>(dstX), static_cast<double>(dstY), srcX, srcY, w, h,
+                     angle};
+  const double radius = LibraryRadius(w, h);
+  const double side = 2 * radius + 1;
+  const int transparent = src->transparent;
+  src->transparent = -1;
+  if (std::isnan(radius)) {
+    // No loop at all.
+  } else if (side * side <= kLibraryWork && RotateFitsInt(a, radius)) {
+    gdImageCopyRotated(dst, src, a.dstX, a.dstY, srcX, srcY, w, h, angle);
+  } else {
+    RotateInside(dst, src, a);
+  }
+  src->transparent = transparent;
+  return S_OK;
+}
+
+}  // namespace morphel
