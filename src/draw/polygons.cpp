@@ -159,14 +159,13 @@ SAFEARRAY *PolygonArray(const VARIANT *arg) {
 HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
   SAFEARRAY *array = PolygonArray(arg);
   if (array == nullptr || SafeArrayGetDim(array) != 1) return E_INVALIDARG;
-  LONG lb = 0, ub = -1;
-  if (FAILED(SafeArrayGetLBound(array, 1, &lb)) || FAILED(SafeArrayGetUBound(array, 1, &ub))) {
-    return E_INVALIDARG;
-  }
   // The low byte of the type word names the element type.
   const ElementReader reader(array, static_cast<VARTYPE>(V_VT(arg) & 0xFF));
   if (!reader.IsReadable()) return E_INVALIDARG;
-  const long long available = static_cast<long long>(ub) - lb + 1;
+  // The element count itself: upper - lower + 1 is wrong where the upper
+  // bound wraps round (an empty array with the lowest lower bound has the
+  // highest upper bound).
+  const long long available = array->rgsabound[0].cElements;
   const int wanted = available < n ? static_cast<int>(available > 0 ? available : 0) : n;
   int read = 0;
   if (wanted > 0) {

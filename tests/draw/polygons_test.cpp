@@ -1,6 +1,7 @@
 // Polygons from flat variant arrays.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "draw/draw_fixture.h"
@@ -163,6 +164,25 @@ TEST(Polygons, AnyLowerBoundGivesTheSameTriangle) {
     std::unique_ptr<Reference> ref(TriangleOutline());
     EXPECT_EQ(FirstDifference(Current(obj), ref->get()), "") << lb;
   }
+}
+
+// Bounds where upper = lower + count - 1 wraps round: an empty array reads
+// nothing and a full one reads its own elements only.
+TEST(Polygons, LowerBoundsAtTheEndsOfTheRangeReadTheElementsThereAre) {
+  ObjectHolder obj;
+  Canvas(obj);
+  ArrayArg empty(SafeArrayCreateVector(VT_R8, INT32_MIN, 0), VT_R8);
+  EXPECT_EQ(obj->DrawFilledPolygon(empty.get(), 6), S_OK);
+  EXPECT_EQ(CountPainted(Current(obj)), 0);
+  ArrayArg high(SafeArrayCreateVector(VT_I4, INT32_MAX, 6), VT_I4);
+  ASSERT_NE(high.array(), nullptr);
+  void *data = nullptr;
+  ASSERT_EQ(SafeArrayAccessData(high.array(), &data), S_OK);
+  std::memcpy(data, kTriangle.data(), 6 * sizeof(int));
+  SafeArrayUnaccessData(high.array());
+  EXPECT_EQ(obj->DrawPolygon(high.get(), 8), S_OK);
+  std::unique_ptr<Reference> ref(TriangleOutline());
+  EXPECT_EQ(FirstDifference(Current(obj), ref->get()), "");
 }
 
 TEST(Polygons, ByReferenceReadsLikeDirect) {
