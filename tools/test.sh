@@ -4,9 +4,10 @@
 # both, and the text tests (threads sharing the font search path) under
 # ThreadSanitizer; checks the Python package installs offline; then sets up
 # the Windows cross build (tools/windows/setup-deps.sh, which installs Wine)
-# and runs the Windows DLLs under Wine (MORPHEL_SKIP_WINDOWS=1 leaves that out). Every part runs even
-# when an earlier one failed; the last lines say what ran and end with
-# "N passed, N failed". The exit code is non-zero on any failure.
+# and runs the Windows DLLs under Wine (MORPHEL_SKIP_WINDOWS=1 leaves that
+# out). Every part runs even when an earlier one failed; the last lines say
+# what ran and end with "N passed, N failed". The exit code is non-zero on any
+# failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
