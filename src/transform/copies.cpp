@@ -31,8 +31,10 @@ namespace {
 
 // Loops of up to this many pixel steps go to the library unchanged.
 constexpr double kLibraryWork = 1 << 24;
-// A resize computed here may average at most this many source samples.
+// A resize computed here may read at most this many source samples.
 constexpr double kResampleWork = 1 << 28;
+// Single precision holds every whole number up to here.
+constexpr float kFloatWhole = 1 << 24;
 
 constexpr long long kIntMax = std::numeric_limits<int>::max();
 constexpr long long kIntMin = std::numeric_limits<int>::min();
@@ -251,7 +253,8 @@ int ResampledPixel(gdImagePtr src, const ResizeArgs &a, long long i, long long j
                           static_cast<int>(alpha));
 }
 
-// Source samples one destination pixel averages, at most.
+// Source samples one destination pixel averages, at most: an estimate that
+// decides whether the library's own loop is small enough.
 double SamplesPerPixel(const ResizeArgs &a) {
   return (std::fabs(static_cast<double>(a.srcW)) / a.dstW + 2) *
          (std::fabs(static_cast<double>(a.srcH)) / a.dstH + 2);
@@ -264,13 +267,39 @@ bool ResizeFitsInt(const ResizeArgs &a) {
          FitsInt(1LL * a.srcY - 2);
 }
 
+// The passes of the library's loop `do { ... s += 1.0; } while (s < s2)`
+// over [s1, s2) once s is set back to floor(s1): one for each whole source
+// pixel the span touches, at least one. Beyond 2^24 single precision stops
+// counting and the loop can stall for ever (infinity).
+double LoopPasses(float s1, float s2) {
+  if (s2 <= kFloatWhole) return std::max(1.0, std::ceil(double{s2}) - std::floor(double{s1}));
+  float s = std::floor(s1);
+  for (int passes = 1; passes < 4; ++passes) {
+    s += 1.0;
+    if (!(s < s2)) return passes;
+  }
+  return std::numeric_limits<double>::infinity();
+}
+
+// The source samples the library reads along one axis for the destination
+// positions of span (counted from the rectangle's corner), m source pixels
+// spread over n.
+double AxisSamples(Span span, int m, int n) {
+  double total = 0;
+  for (long long i = span.lo; i < span.hi && !std::isinf(total); ++i) {
+    total += LoopPasses(static_cast<float>(i) * static_cast<float>(m) / static_cast<float>(n),
+                        static_cast<float>(i + 1) * static_cast<float>(m) / static_cast<float>(n));
+  }
+  return total;
+}
+
 // The resampling copy onto a true-colour image, over its pixels only.
 HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
   const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
   const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
   if (rows.Empty() || cols.Empty()) return S_OK;
-  const double work =
-      static_cast<double>(rows.hi - rows.lo) * (cols.hi - cols.lo) * SamplesPerPixel(a);
+  // Each pixel's samples are its row's passes times its column's.
+  const double work = AxisSamples(rows, a.srcH, a.dstH) * AxisSamples(cols, a.srcW, a.dstW);
   if (work > kResampleWork) return E_INVALIDARG;
   for (long long j = rows.lo; j < rows.hi; ++j) {
     for (long long i = cols.lo; i < cols.hi; ++i) {
@@ -409,9 +438,9 @@ HRESULT Images::CopyImageMerge(INT dstImg, INT srcImg, INT dstX, INT dstY, INT s
 // The library resamples onto true-colour destinations and falls back to its
 // nearest-pixel resize onto palette ones. Calls whose loops are too large for
 // the library are computed here over the destination's pixels; a resample
-// that would still average more than kResampleWork source samples (where the
-// library would run for hours, or for ever once its single-precision
-// position stops growing) is refused with E_INVALIDARG.
+// that would still read more than kResampleWork source samples for them
+// (where the library would run for seconds to years, or for ever once its
+// single-precision position stops growing) is refused with E_INVALIDARG.
 HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
                                 INT dstW, INT dstH, INT srcW, INT srcH) {
   gdImagePtr dst, src;

@@ -205,6 +205,21 @@ TEST(Copies, HugeResizes) {
   }
 }
 
+// A one-to-one resample reads one sample per pixel: onto a destination of
+// thirty million pixels it is computed, not refused. Pixels beyond the source
+// average its out-of-image reads, 0.
+TEST(Copies, LargeOneToOneResampleIsDone) {
+  ObjectHolder obj;
+  obj->SetImage(0);
+  ASSERT_EQ(obj->CreateImage(6000, 5000), S_OK);
+  gdImagePtr dst = obj->CurrentImage();
+  gdImageFilledRectangle(dst, 0, 0, 5999, 4999, gdTrueColor(1, 2, 3));
+  gdImagePtr src = PatternedSlot(obj, 1, 20, 10);
+  EXPECT_EQ(obj->CopyImageResize(0, 1, 0, 0, 0, 0, 6000, 5000, 6000, 5000), S_OK);
+  EXPECT_EQ(gdImageGetPixel(dst, 19, 9), gdImageGetPixel(src, 19, 9));
+  EXPECT_EQ(gdImageGetPixel(dst, 5999, 4999), 0);
+}
+
 // Every failure is "NO IMAGE!"; the destination is looked up first, and a
 // refused call changes nothing.
 TEST(Copies, FailuresReportNoImageAndChangeNothing) {
