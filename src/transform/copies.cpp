@@ -9,12 +9,13 @@
 // merge) or by the library's own per-pixel arithmetic run over the
 // destination's pixels only (resize, rotate). Coordinates are formed in 64
 // bits there, where the library's int arithmetic would overflow. The one
-// difference left: a resize or rotation onto a palette image that still has
-// free entries allocates none for colours landing outside it.
+// difference left: a rotation onto a palette image that still has free
+// entries allocates none for colours landing outside it.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include "core/status.h"
@@ -315,14 +316,64 @@ HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
 // [n * i / m, n * (i + 1) / m) holds k, for m source and n destination pixels.
 long long StretchSource(long long k, long long m, long long n) { return ((k + 1) * m - 1) / n; }
 
+// True when source positions lo .. hi - 1 of m, spread over n destination
+// positions, show in at least one of them.
+bool Shown(long long lo, long long hi, long long m, long long n) {
+  return lo < hi && n * hi / m > n * lo / m;
+}
+
+bool PaletteFull(gdImagePtr im) {
+  if (gdImageColorsTotal(im) < gdMaxColors) return false;
+  return std::none_of(im->open, im->open + gdMaxColors, [](int open) { return open != 0; });
+}
+
+// Meets the colours of the source rectangle in the order of the library's
+// resize loop (source rows, then columns, each shown one once), resolving
+// each new one, so the palette gains the entries the library's call gives it,
+// colours landing outside the destination included. Everything outside the
+// source reads 0; the walk ends once the palette can change no more.
+void ResolveInLibraryOrder(gdImagePtr src, const ResizeArgs &a, ColourMapper &mapper,
+                           gdImagePtr dst) {
+  auto clamp = [](Span s, long long n) {
+    s.lo = std::clamp(s.lo, 0LL, n);
+    s.hi = std::clamp(s.hi, s.lo, n);
+    return s;
+  };
+  const Span rows = clamp(Inside(a.srcY, a.srcH, gdImageSY(src)), a.srcH);
+  const Span cols = clamp(Inside(a.srcX, a.srcW, gdImageSX(src)), a.srcW);
+  const bool zeroLeft = Shown(0, cols.lo, a.srcW, a.dstW);
+  const bool zeroRight = Shown(cols.hi, a.srcW, a.srcW, a.dstW);
+  std::unordered_set<int> met;
+  auto meet = [&](int c) {
+    if (c == gdImageGetTransparent(src) || !met.insert(c).second) return true;
+    mapper.Map(c);
+    return !PaletteFull(dst);
+  };
+  if (Shown(0, rows.lo, a.srcH, a.dstH) && !meet(0)) return;
+  for (long long r = rows.lo; r < rows.hi; ++r) {
+    if (!Shown(r, r + 1, a.srcH, a.dstH)) continue;
+    if (zeroLeft && !meet(0)) return;
+    const int y = static_cast<int>(a.srcY + r);
+    for (long long i = cols.lo; i < cols.hi; ++i) {
+      if (Shown(i, i + 1, a.srcW, a.dstW) &&
+          !meet(gdImageGetPixel(src, static_cast<int>(a.srcX + i), y))) {
+        return;
+      }
+    }
+    if (zeroRight && !meet(0)) return;
+  }
+  if (Shown(rows.hi, a.srcH, a.srcH, a.dstH)) meet(0);
+}
+
 // The library's nearest-pixel resize onto a palette image, over its pixels
 // only; each source pixel is read once for its run of destination pixels.
-// Off-destination pixels are not visited, so the palette gains no entries
-// for colours that land outside it.
+// The colours are resolved first in the library's order, as far as they can
+// change the palette.
 void ResizeInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
   const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
   const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
   ColourMapper mapper(dst, src, true);
+  if (dst != src) ResolveInLibraryOrder(src, a, mapper, dst);
   for (long long j = rows.lo; j < rows.hi; ++j) {
     const long long sy = a.srcY + StretchSource(j, a.srcH, a.dstH);
     long long lastSx = 0;
