@@ -8,9 +8,9 @@
 // same pixels are produced by calls on the parts that matter (plain copy and
 // merge) or by the library's own per-pixel arithmetic run over the
 // destination's pixels only (resize, rotate). Coordinates are formed in 64
-// bits there, where the library's int arithmetic would overflow. The one
-// difference left: a rotation onto a palette image that still has free
-// entries allocates none for colours landing outside it.
+// bits there, where the library's int arithmetic would overflow. Onto a
+// palette image the colours are met first in the library's order, so its
+// palette gains the same entries.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -411,13 +411,17 @@ double LibraryRadius(int w, int h) {
 }
 
 // The values a loop `for (v = centre - radius; v <= centre + radius; v++)`
-// takes, in double precision step by step, that name a pixel 0 .. size - 1
-// once truncated.
-std::vector<double> LoopValuesInside(double centre, double radius, int size) {
+// takes, in double precision step by step.
+std::vector<double> LoopValues(double centre, double radius) {
   std::vector<double> values;
-  for (double v = centre - radius; v <= centre + radius; v++) {
-    if (v > -1 && v < size) values.push_back(v);
-  }
+  for (double v = centre - radius; v <= centre + radius; v++) values.push_back(v);
+  return values;
+}
+
+// Those of the values that name a pixel 0 .. size - 1 once truncated.
+std::vector<double> LoopValuesInside(double centre, double radius, int size) {
+  std::vector<double> values = LoopValues(centre, radius);
+  std::erase_if(values, [size](double v) { return !(v > -1 && v < size); });
   return values;
 }
 
@@ -429,22 +433,122 @@ long long SourceCoordinate(double v) {
              : kIntMin;
 }
 
+// The library's mapping of a destination point to the source position it
+// shows, before the conversion to int.
+struct RotationMap {
+  explicit RotationMap(const RotateArgs &a)
+      : a_(a),
+        aCos_(std::cos(a.angle * .0174532925)),
+        aSin_(std::sin(a.angle * .0174532925)),
+        scX_(a.srcX + static_cast<double>(a.w) / 2),
+        scY_(a.srcY + static_cast<double>(a.h) / 2) {}
+  double X(double dx, double dy) const {
+    return (dx - a_.dstX) * aCos_ - (dy - a_.dstY) * aSin_ + scX_;
+  }
+  double Y(double dx, double dy) const {
+    return (dy - a_.dstY) * aCos_ + (dx - a_.dstX) * aSin_ + scY_;
+  }
+
+ private:
+  RotateArgs a_;
+  double aCos_, aSin_, scX_, scY_;
+};
+
+// Where a source coordinate v lies against the columns or rows lo .. hi - 1:
+// -1 before, 0 among, 1 after; never falling as v grows (values beyond the
+// int range are outside the rectangle for the library too).
+int Against(double v, long long lo, long long hi) {
+  if (v >= static_cast<double>(kIntMax) + 1.0) return 1;
+  const long long c = SourceCoordinate(v);
+  return c < lo ? -1 : c >= hi ? 1 : 0;
+}
+
+// [lo, hi) of the indices 0 .. n - 1 where cls(k) is 0, cls being monotone
+// in k (rising or falling).
+template <typename Class>
+Span ZeroRun(long long n, Class cls) {
+  if (n == 0) return {};
+  const bool rising = cls(0) <= cls(n - 1);
+  auto first = [&](auto pred) {  // the first k where pred turns true
+    long long lo = 0, hi = n;
+    while (lo < hi) {
+      const long long mid = lo + (hi - lo) / 2;
+      if (pred(cls(mid))) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    return lo;
+  };
+  const long long lo = first([&](int c) { return rising ? c >= 0 : c <= 0; });
+  const long long hi = first([&](int c) { return rising ? c > 0 : c < 0; });
+  return {lo, std::max(lo, hi)};
+}
+
+// The positions two spans share.
+Span Common(Span a, Span b) {
+  return {std::max(a.lo, b.lo), std::min(a.hi, b.hi)};
+}
+
+// Meets the colours in the order of the library's rotated-copy loop over its
+// whole square, resolving each new one, so the palette gains the entries the
+// library's call gives it, colours landing outside the destination included.
+// Along a row of the square the points inside the source rectangle, and
+// those inside the source image, form one run each (their source positions
+// move monotonically); the rest of the rectangle reads 0. The walk ends once
+// the palette can change no more.
+void RotationColoursInLibraryOrder(gdImagePtr dst, gdImagePtr src, const RotateArgs &a,
+                                   ColourMapper &mapper) {
+  const double radius = LibraryRadius(a.w, a.h);
+  const RotationMap map(a);
+  const std::vector<double> rows = LoopValues(a.dstY, radius);
+  const std::vector<double> cols = LoopValues(a.dstX, radius);
+  const long long n = static_cast<long long>(cols.size());
+  const long long x0 = a.srcX, x1 = x0 + a.w, y0 = a.srcY, y1 = y0 + a.h;
+  const long long ix0 = std::max(x0, 0LL), ix1 = std::min<long long>(x1, gdImageSX(src));
+  const long long iy0 = std::max(y0, 0LL), iy1 = std::min<long long>(y1, gdImageSY(src));
+  std::unordered_set<int> met;
+  auto meet = [&](int c) {
+    if (!met.insert(c).second) return true;
+    mapper.Map(c);
+    return !PaletteFull(dst);
+  };
+  for (double dy : rows) {
+    auto run = [&](long long xl, long long xh, long long yl, long long yh) {
+      if (xl >= xh || yl >= yh) return Span{};
+      return Common(ZeroRun(n, [&](long long k) { return Against(map.X(cols[k], dy), xl, xh); }),
+                    ZeroRun(n, [&](long long k) { return Against(map.Y(cols[k], dy), yl, yh); }));
+    };
+    const Span rect = run(x0, x1, y0, y1);
+    if (rect.Empty()) continue;
+    const Span image = Common(run(ix0, ix1, iy0, iy1), rect);
+    if ((image.Empty() || image.lo > rect.lo) && !meet(0)) return;
+    for (long long k = image.lo; k < image.hi; ++k) {
+      const int c = gdImageGetPixel(src, static_cast<int>(SourceCoordinate(map.X(cols[k], dy))),
+                                    static_cast<int>(SourceCoordinate(map.Y(cols[k], dy))));
+      if (!meet(c)) return;
+    }
+    if (!image.Empty() && image.hi < rect.hi && !meet(0)) return;
+  }
+}
+
 // The rotated copy over the destination's pixels only, each computed as the
 // library computes it (nearest source pixel, colours resolved in the
-// destination). Off-destination pixels are not visited, so a palette
-// destination gains no entries for colours that land outside it.
+// destination). A palette destination first meets every colour in the
+// library's order (except when it is the source itself, whose own colours
+// it holds already).
 void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
   const double radius = LibraryRadius(a.w, a.h);
-  const double aCos = std::cos(a.angle * .0174532925), aSin = std::sin(a.angle * .0174532925);
-  const double scX = a.srcX + static_cast<double>(a.w) / 2;
-  const double scY = a.srcY + static_cast<double>(a.h) / 2;
+  const RotationMap map(a);
   const std::vector<double> rows = LoopValuesInside(a.dstY, radius, gdImageSY(dst));
   const std::vector<double> cols = LoopValuesInside(a.dstX, radius, gdImageSX(dst));
   ColourMapper mapper(dst, src, false);
+  if (!gdImageTrueColor(dst) && dst != src) RotationColoursInLibraryOrder(dst, src, a, mapper);
   for (double dy : rows) {
     for (double dx : cols) {
-      const long long sx = SourceCoordinate((dx - a.dstX) * aCos - (dy - a.dstY) * aSin + scX);
-      const long long sy = SourceCoordinate((dy - a.dstY) * aCos + (dx - a.dstX) * aSin + scY);
+      const long long sx = SourceCoordinate(map.X(dx, dy));
+      const long long sy = SourceCoordinate(map.Y(dx, dy));
       if (sx < a.srcX || sx >= 1LL * a.srcX + a.w || sy < a.srcY || sy >= 1LL * a.srcY + a.h) {
         continue;
       }
