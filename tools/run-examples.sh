@@ -8,10 +8,16 @@ bash tools/setup.sh
 cmake --preset default > /dev/null
 cmake --build --preset default -j "$(nproc)"
 mkdir -p out
+# The gallery drawn from Python, calling the operations by name.
+echo "=== gallery.py"
+MORPHEL_LIBRARY="$PWD/build/default/libmorphel.so" /usr/bin/python3 examples/gallery.py out
 for example in build/default/examples/*; do
   [ -x "$example" ] && [ -f "$example" ] || continue
+  [ "$(basename "$example")" = album ] && continue  # needs the gallery's pictures
   echo "=== $(basename "$example")"
   "$example" out
 done
+echo "=== album"
+build/default/examples/album out
 echo "Pictures written under out/:"
 ls -1 out

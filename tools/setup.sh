@@ -4,10 +4,11 @@
 set -euo pipefail
 
 packages=(
+  python3-pytest python3-venv python3-setuptools python3-wheel python3-mypy
   build-essential cmake ninja-build pkg-config
   libgd-dev libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev
   libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core python3 python3-pil imagemagick clang
+  fonts-dejavu-core sqlite3 python3 python3-pil imagemagick clang
 )
 
 missing=()

@@ -19,6 +19,9 @@ for preset in default asan tsan; do
   ctest --preset "${preset}" -j "${jobs}"
 done
 
+# The Python package installed offline into a virtual environment.
+bash tools/python-install-check.sh
+
 if [ "${MORPHEL_SKIP_WINDOWS:-0}" != "1" ] && [ -x tools/windows/test.sh ]; then
   echo "=== windows: cross-build and tests under Wine"
   MORPHEL_LINUX_LIB="$PWD/build/default/libmorphel.so" bash tools/windows/test.sh

@@ -11,6 +11,7 @@
 #define MORPHEL_MORPHEL_H
 
 #include "morphel/automation.h"
+#include "morphel/field.h"
 #include "morphel/operations.h"
 
 
@@ -45,6 +46,22 @@ struct IImages : public IDispatch {
 #if !defined(_WIN32)
 MORPHEL_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv);
 MORPHEL_API HRESULT DllCanUnloadNow(void);
+
+/* A field object over one value of a SQLite database: the column of the row
+ * with the given rowid in the table (UTF-8 names, the database file must
+ * exist). It answers IUnknown, IDispatch (by name: ActualSize, GetChunk,
+ * AppendChunk, Name, Value) and the field interface of morphel/field.h, so it
+ * can be handed to WriteToDatabase and ReadFromDatabase. GetChunk reads on from
+ * where the last one stopped and gives VT_NULL for a null value or when nothing
+ * is left (so one object serves one ReadFromDatabase; a write starts reading
+ * over); the first AppendChunk replaces the value and later ones append;
+ * every write is committed before the call returns. A locked database is
+ * waited for up to five seconds. A missing database, table, column or row
+ * fails with E_FAIL and error information saying which. The caller releases
+ * the object. */
+MORPHEL_API HRESULT MorphelOpenSqliteField(const char *database, const char *table,
+                                           const char *column, long long rowId,
+                                           IDispatch **field);
 #endif
 
 #endif /* MORPHEL_MORPHEL_H */

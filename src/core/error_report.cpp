@@ -1,5 +1,5 @@
 // ReportError and ReportErrorText: the thread's error information for failures
-// a script author should read.
+// a script author should read, and the recording they share.
 #include <cstring>
 
 #include "core/ansi_text.h"
@@ -10,14 +10,15 @@ namespace {
 
 const OLECHAR kErrorSource[] = OLESTR("Morphel");
 
-// Records (IUnknown, "Morphel", description) as the thread's error information.
-void RecordErrorInfo(BSTR description) {
+}  // namespace
+
+void RecordErrorInfo(REFGUID guid, const OLECHAR *source, BSTR description) {
   ICreateErrorInfo *create = nullptr;
   if (FAILED(CreateErrorInfo(&create)) || create == nullptr) return;
   IErrorInfo *info = nullptr;
   if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
-    create->SetGUID(IID_IUnknown);
-    create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+    create->SetGUID(guid);
+    create->SetSource(const_cast<LPOLESTR>(source));
     create->SetDescription(description);
     SetErrorInfo(0, info);
     info->Release();
@@ -25,13 +26,11 @@ void RecordErrorInfo(BSTR description) {
   create->Release();
 }
 
-}  // namespace
-
 ImageStatus ReportError(UINT id) {
   char message[512];
   int length = LoadMessage(id, message, sizeof message);
   BSTR description = length > 0 ? AnsiToBstr(message, length) : nullptr;
-  RecordErrorInfo(description);
+  RecordErrorInfo(IID_IUnknown, kErrorSource, description);
   SysFreeString(description);
   return E_FAIL;
 }
@@ -39,7 +38,7 @@ ImageStatus ReportError(UINT id) {
 ImageStatus ReportErrorText(const char *text) {
   BSTR description =
       text != nullptr ? AnsiToBstr(text, static_cast<int>(std::strlen(text))) : nullptr;
-  RecordErrorInfo(description);
+  RecordErrorInfo(IID_IUnknown, kErrorSource, description);
   SysFreeString(description);
   return E_FAIL;
 }

@@ -23,6 +23,9 @@ enum MessageId : UINT {
 // when the table has no such message.
 int LoadMessage(UINT id, char *buf, int capacity);
 
+// Records the thread's error information: the interface, source and description.
+void RecordErrorInfo(REFGUID guid, const OLECHAR *source, BSTR description);
+
 // Records the thread's error information (source "Morphel", interface IUnknown,
 // the message as description) and returns E_FAIL.
 ImageStatus ReportError(UINT id);

@@ -3,7 +3,9 @@
  * slot number. */
 #include <dlfcn.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "morphel/morphel.h"
 
@@ -25,6 +27,8 @@ typedef HRESULT (*LongOutFn)(void *, LONG *);
 typedef HRESULT (*NoArgFn)(void *);
 typedef HRESULT (*BstrOutFn)(void *, BSTR *);
 typedef HRESULT (*GuidOutFn)(void *, GUID *);
+typedef HRESULT (*VariantFn)(void *, VARIANT);
+typedef HRESULT (*OpenFieldFn)(const char *, const char *, const char *, long long, IDispatch **);
 typedef HRESULT (*BstrFn)(void *, BSTR);
 typedef HRESULT (*TextAtFn)(void *, INT, INT, BSTR);
 typedef HRESULT (*TextAngleFn)(void *, INT, INT, INT, BSTR);
@@ -90,8 +94,40 @@ static void check_exports(const char *path) {
   CHECK(dlsym(lib, "_ZN7morphel11ReportErrorEj") == NULL);
   CHECK(dlsym(lib, "SysAllocStringByteLen") != NULL);
   CHECK(dlsym(lib, "SetErrorInfo") != NULL);
+  CHECK(dlsym(lib, "MorphelOpenSqliteField") != NULL);
+  CHECK(dlsym(lib, "IID_AdoField") != NULL);
   CHECK(dlsym(lib, "gdImageCreate") == NULL || 1); /* libgd's own, not ours */
   dlclose(lib);
+}
+
+/* The SQLite field through its vtable: the current image written to a row and
+ * read back. */
+static void check_sqlite_field(void *lib, void *object) {
+  OpenFieldFn open_field = (OpenFieldFn)dlsym(lib, "MorphelOpenSqliteField");
+  char dir[] = "/tmp/morphel-abi-XXXXXX", path[64], command[128];
+  if (open_field == NULL || mkdtemp(dir) == NULL) {
+    CHECK(0);
+    return;
+  }
+  snprintf(path, sizeof path, "%s/album.db", dir);
+  snprintf(command, sizeof command, "sqlite3 %s 'CREATE TABLE t (b BLOB); INSERT INTO t VALUES (NULL)'", path);
+  CHECK(system(command) == 0);
+  IDispatch *field = NULL;
+  CHECK(open_field(path, "t", "b", 2, &field) == E_FAIL && field == NULL);
+  CHECK(open_field(path, "t", "b", 1, &field) == S_OK && field != NULL);
+  if (field == NULL) return;
+  VARIANT argument;
+  memset(&argument, 0, sizeof argument);
+  V_VT(&argument) = VT_DISPATCH;
+  V_DISPATCH(&argument) = field;
+  LONG size = 0;
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 4, 3) == S_OK);                 /* CreateImage */
+  CHECK(METHOD(object, OP_SLOT(15), VariantFn)(object, argument) == S_OK); /* WriteToDatabase */
+  CHECK(METHOD(field, FIELD_SLOT_GET_ACTUAL_SIZE, LongOutFn)(field, &size) == S_OK && size > 8);
+  CHECK(METHOD(object, OP_SLOT(14), VariantFn)(object, argument) == S_OK); /* ReadFromDatabase */
+  CHECK(METHOD(field, 2, RefFn)(field) == 0);
+  unlink(path);
+  rmdir(dir);
 }
 
 static void check_error_info(const char *source, const char *description) {
@@ -174,6 +210,7 @@ int main(int argc, char **argv) {
   w = 1234;
   CHECK(METHOD(object, OP_SLOT(48), IntOutFn)(object, &w) == E_FAIL && w == 1234);
   check_error_info("Morphel", "NO IMAGE!");
+  check_sqlite_field(dlopen(argv[1], RTLD_NOW | RTLD_NOLOAD), object);
   check_truetype(object);
   CHECK(METHOD(object, OP_SLOT(70), NoArgFn)(object) == S_OK);                    /* DestroyAll */
 

@@ -69,9 +69,16 @@ int SampleColour(int x, int y, bool few) {
 }
 
 // Kinds of image: true colour with blending off and on, a palette with room,
-// and a palette with room for only a few of the greys, which then falls back
-// to the nearest entries.
-enum class Kind { kTrueColour, kTrueColourBlending, kPalette, kNearlyFullPalette };
+// a palette with room for only a few of the greys, which then falls back to
+// the nearest entries, and a palette whose freed entries pixels still use (a
+// grey allocated into such an entry changes the colour those pixels read).
+enum class Kind {
+  kTrueColour,
+  kTrueColourBlending,
+  kPalette,
+  kNearlyFullPalette,
+  kPaletteWithFreedEntries
+};
 
 void Paint(gdImagePtr im, Kind kind) {
   if (kind == Kind::kNearlyFullPalette) {
@@ -85,13 +92,16 @@ void Paint(gdImagePtr im, Kind kind) {
     }
   }
   if (kind == Kind::kTrueColourBlending) gdImageAlphaBlending(im, 1);
+  if (kind == Kind::kPaletteWithFreedEntries) {
+    for (int i : {1, 4, 9, 20}) gdImageColorDeallocate(im, i);
+  }
 }
 
 // The object's image made of kind, and the same image for the oracle.
 class Pair {
  public:
   explicit Pair(Kind kind) {
-    const bool palette = kind == Kind::kPalette || kind == Kind::kNearlyFullPalette;
+    const bool palette = kind != Kind::kTrueColour && kind != Kind::kTrueColourBlending;
     if (palette) {
       obj_->CreateImagePalette(kW, kH);
       copy_ = gdImageCreate(kW, kH);
@@ -142,8 +152,8 @@ const Conversion kConversions[] = {
 };
 
 TEST(GreyMono, EveryConversionMatchesTheLibraryCallsPixelForPixel) {
-  for (Kind kind :
-       {Kind::kTrueColour, Kind::kTrueColourBlending, Kind::kPalette, Kind::kNearlyFullPalette}) {
+  for (Kind kind : {Kind::kTrueColour, Kind::kTrueColourBlending, Kind::kPalette,
+                    Kind::kNearlyFullPalette, Kind::kPaletteWithFreedEntries}) {
     for (const Conversion &conversion : kConversions) {
       SCOPED_TRACE(std::string(conversion.name) + " kind " +
                    std::to_string(static_cast<int>(kind)));

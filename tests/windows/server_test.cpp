@@ -6,8 +6,10 @@
 // form runs while the server is not registered. Prints ok or FAIL per check
 // and a closing "N passed, N failed"; exit code 0 when all pass.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "memory_field.h"
 #include "morphel/morphel.h"
 
 namespace {
@@ -280,6 +282,54 @@ void CheckDispatch(IImages *images) {
   VariantClear(&result);
 }
 
+VARIANT ObjectArgument(IUnknown *object, VARTYPE vt = VT_DISPATCH) {
+  VARIANT argument;
+  VariantInit(&argument);
+  V_VT(&argument) = vt;
+  V_UNKNOWN(&argument) = object;
+  return argument;
+}
+
+// A field object of the test's own, through the interface table and by name:
+// one AppendChunk of the bytes WriteToVariable gives, one GetChunk to read them.
+void CheckDatabaseField(IImages *images) {
+  MemoryField field;
+  images->SetImage(0);
+  images->CreateImage(40, 30);
+  images->SetImageType(0);
+  BSTR expected = nullptr;
+  images->WriteToVariable(&expected);
+  VARIANT argument = ObjectArgument(static_cast<IAdoField *>(&field));
+  CheckStatus(images->WriteToDatabase(argument), S_OK, "WriteToDatabase to a field");
+  Check(field.appends == 1 && field.bytes.size() == SysStringByteLen(expected) &&
+            std::memcmp(field.bytes.data(), expected, field.bytes.size()) == 0,
+        "one AppendChunk of the encoded bytes", field.appends);
+  SysFreeString(expected);
+  images->SetImage(1);
+  CheckStatus(images->ReadFromDatabase(argument), S_OK, "ReadFromDatabase from the field");
+  INT width = 0;
+  images->GetWidth(&width);
+  Check(field.chunks == 1 && width == 40, "one GetChunk, the image read back", width);
+
+  MemoryField byName;
+  VARIANT args[1] = {ObjectArgument(static_cast<IAdoField *>(&byName), VT_UNKNOWN)};
+  DISPPARAMS one{args, nullptr, 1, 0};
+  UINT argError = 0;
+  images->SetImage(0);
+  CheckStatus(images->Invoke(15, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, nullptr,
+                             nullptr, &argError),
+              S_OK, "Invoke 15 (WriteToDatabase) with the field as an unknown");
+  Check(byName.appends == 1 && byName.bytes.size() == field.bytes.size(),
+        "the same bytes appended by name", byName.appends);
+
+  VARIANT empty;
+  VariantInit(&empty);
+  CheckStatus(images->WriteToDatabase(empty), E_POINTER, "WriteToDatabase without an object");
+  CheckStatus(images->ReadFromDatabase(ObjectArgument(images)), E_NOINTERFACE,
+              "ReadFromDatabase of an object that is no field");
+  Check(field.refs == 1 && byName.refs == 1, "every field reference released", field.refs);
+}
+
 void CheckStrings(HMODULE module) {
   const char *expected[] = {"Morphel",  "NO IMAGE!",  "NO COLOR!", "NO FONT!",
                             "NO MEMORY!", "NO FILE!", "NO MEMORY!"};
@@ -440,6 +490,7 @@ int Run(const wchar_t *path) {
   CheckInterfaces(images);
   CheckErrorInfo(images);
   CheckDispatch(images);
+  CheckDatabaseField(images);
   CheckTrueType(images);
   Check(images->Release() == 0, "the object goes at 0");
   CheckStatus(module.canUnloadNow(), S_OK, "DllCanUnloadNow at the end");

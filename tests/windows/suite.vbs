@@ -11,7 +11,7 @@
 Option Explicit
 On Error Resume Next
 
-Const kChecks = 182
+Const kChecks = 196
 Const E_FAIL = -2147467259
 Const kInvalidArgument = 5  ' E_INVALIDARG as the script engine reports it
 
@@ -322,6 +322,43 @@ o.ReadFromVariable (s)
 NoError Err.Number, "ReadFromVariable as BMP"
 Eq o.GetPixelRed(5, 5) & " " & o.GetPixelRed(30, 5), "255 0", "BMP pixels from the variable"
 
+' ---- database fields ----------------------------------------------------------
+' Morphel.TestField is an in-memory field of the test server (Wine's record sets
+' have no chunks); by name it answers ActualSize, Value (an array of one-byte
+' variants) and Clear.
+Function SameBytes(a, b)
+  Dim k
+  SameBytes = (UBound(a) = UBound(b))
+  For k = 0 To UBound(a)
+    If SameBytes Then SameBytes = (a(k) = b(k))
+  Next
+End Function
+
+Dim f
+Set f = CreateObject("Morphel.TestField")
+NoError Err.Number, "CreateObject Morphel.TestField"
+o.SetImage 0
+o.SetImageType 0
+v = o.WriteToVariableVariant
+o.WriteToDatabase f
+NoError Err.Number, "WriteToDatabase"
+Eq f.ActualSize, UBound(v) + 1, "the field's length is the encoding's"
+Eq SameBytes(f.Value, v), True, "the field holds the encoded bytes"
+o.SetImage 8
+o.ReadFromDatabase f
+NoError Err.Number, "ReadFromDatabase"
+Eq o.GetWidth & " " & o.GetPixelRed(5, 5), "40 255", "image from the field"
+f.Clear
+o.ReadFromDatabase f
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "ReadFromDatabase of a null field"
+o.WriteToDatabase f
+Refused Err.Number, Err.Source, Err.Description, E_FAIL, "NO IMAGE!", "WriteToDatabase on an empty slot"
+Eq f.ActualSize, 0, "nothing appended from an empty slot"
+o.SetImage 0
+o.WriteToDatabase 42
+Record Err.Number <> 0, "a number is no field"
+Err.Clear
+Set f = Nothing
 ' ---- colour reduction (an object of its own) -----------------------------------
 Dim cr
 Set cr = CreateObject("Morphel.Images")

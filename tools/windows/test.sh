@@ -275,6 +275,21 @@ compare_drawing() { # BITS
   fi
 }
 
+# The test-only server "Morphel.TestField" (an in-memory database field for the
+# scripts), registered in the prefix with reg add for the bitness.
+register_test_field() { # BITS BUILDDIR
+  local bits=$1 reg key clsid dll='C:\morphel-tests\morphel_test_field.dll' rc=0
+  clsid=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$ROOT/tests/windows/test_field.cpp")
+  reg="$(system_dir "$bits")\\reg.exe"
+  key="HKCR\\CLSID\\$clsid"
+  cp "$2/tests/windows/morphel_test_field.dll" "$C_DRIVE/morphel-tests/"
+  { win "$bits" "$reg" add "$key\\InprocServer32" /ve /d "$dll" /f &&
+    win "$bits" "$reg" add "$key\\InprocServer32" /v ThreadingModel /d Apartment /f &&
+    win "$bits" "$reg" add 'HKCR\Morphel.TestField\CLSID' /ve /d "$clsid" /f; } >/dev/null 2>&1 || rc=$?
+  if [ "$rc" = 0 ]; then pass "$bits-bit test field $clsid registered"
+  else fail "$bits-bit test field: reg add exit code $rc"; fi
+}
+
 test_bitness() { # BITS BUILDDIR
   local bits=$1 build=$ROOT/$2 folder dll t0=$SECONDS
   folder="morphel$bits"
@@ -284,6 +299,7 @@ test_bitness() { # BITS BUILDDIR
   regsvr32 "$bits" "regsvr32 /s" /s "$dll"
   check_registration "$bits" "$dll"
   run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll"
+  register_test_field "$bits" "$build"
   run_script "$bits" SUITE-OK suite.vbs "C:\\morphel-tests\\"
   run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
   compare_drawing "$bits"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Python package offline into a fresh virtual environment (Debian's
+# python3-venv, after a default build has put the stubs and the library into the
+# package) and runs the README's Python example with it, outside the source tree.
+# Ends with "1 passed, 0 failed" or "0 passed, 1 failed".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+check="build/default/python-install-check"
+rm -rf "${check}"
+mkdir -p "${check}"
+if /usr/bin/python3 -m venv --system-site-packages "${check}/venv" &&
+   "${check}/venv/bin/pip" install -q --no-index --no-build-isolation ./python &&
+   awk '/^```python$/ && !done {keep = 1; next} keep && /^```$/ {keep = 0; done = 1} keep' \
+     README.md > "${check}/hello.py" &&
+   (cd "${check}" && env -u MORPHEL_LIBRARY venv/bin/python hello.py && test -s hello.png) &&
+   "${check}/venv/bin/python" -c 'import morphel, pathlib
+assert (pathlib.Path(morphel.__file__).parent / "_operations.pyi").is_file()'; then
+  echo "python install: the package installed offline and ran the README's example"
+  echo "1 passed, 0 failed"
+else
+  echo "python install: FAILED (see above)"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
