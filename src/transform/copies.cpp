@@ -8,13 +8,14 @@
 // same pixels are produced by calls on the parts that matter (plain copy and
 // merge) or by the library's own per-pixel arithmetic run over the
 // destination's pixels only (resize, rotate). Coordinates are formed in 64
-// bits there, where the library's int arithmetic would overflow. The one
-// difference left: a resize or rotation onto a palette image that still has
-// free entries allocates none for colours landing outside it.
+// bits there, where the library's int arithmetic would overflow. Onto a
+// palette image the colours are met first in the library's order, so its
+// palette gains the same entries.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <unordered_set>
 #include <vector>
 
 #include "core/status.h"
@@ -31,8 +32,10 @@ namespace {
 
 // Loops of up to this many pixel steps go to the library unchanged.
 constexpr double kLibraryWork = 1 << 24;
-// A resize computed here may average at most this many source samples.
+// A resize computed here may read at most this many source samples.
 constexpr double kResampleWork = 1 << 28;
+// Single precision holds every whole number up to here.
+constexpr float kFloatWhole = 1 << 24;
 
 constexpr long long kIntMax = std::numeric_limits<int>::max();
 constexpr long long kIntMin = std::numeric_limits<int>::min();
@@ -251,7 +254,8 @@ int ResampledPixel(gdImagePtr src, const ResizeArgs &a, long long i, long long j
                           static_cast<int>(alpha));
 }
 
-// Source samples one destination pixel averages, at most.
+// Source samples one destination pixel averages, at most: an estimate that
+// decides whether the library's own loop is small enough.
 double SamplesPerPixel(const ResizeArgs &a) {
   return (std::fabs(static_cast<double>(a.srcW)) / a.dstW + 2) *
          (std::fabs(static_cast<double>(a.srcH)) / a.dstH + 2);
@@ -264,13 +268,39 @@ bool ResizeFitsInt(const ResizeArgs &a) {
          FitsInt(1LL * a.srcY - 2);
 }
 
+// The passes of the library's loop `do { ... s += 1.0; } while (s < s2)`
+// over [s1, s2) once s is set back to floor(s1): one for each whole source
+// pixel the span touches, at least one. Beyond 2^24 single precision stops
+// counting and the loop can stall for ever (infinity).
+double LoopPasses(float s1, float s2) {
+  if (s2 <= kFloatWhole) return std::max(1.0, std::ceil(double{s2}) - std::floor(double{s1}));
+  float s = std::floor(s1);
+  for (int passes = 1; passes < 4; ++passes) {
+    s += 1.0;
+    if (!(s < s2)) return passes;
+  }
+  return std::numeric_limits<double>::infinity();
+}
+
+// The source samples the library reads along one axis for the destination
+// positions of span (counted from the rectangle's corner), m source pixels
+// spread over n.
+double AxisSamples(Span span, int m, int n) {
+  double total = 0;
+  for (long long i = span.lo; i < span.hi && !std::isinf(total); ++i) {
+    total += LoopPasses(static_cast<float>(i) * static_cast<float>(m) / static_cast<float>(n),
+                        static_cast<float>(i + 1) * static_cast<float>(m) / static_cast<float>(n));
+  }
+  return total;
+}
+
 // The resampling copy onto a true-colour image, over its pixels only.
 HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
   const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
   const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
   if (rows.Empty() || cols.Empty()) return S_OK;
-  const double work =
-      static_cast<double>(rows.hi - rows.lo) * (cols.hi - cols.lo) * SamplesPerPixel(a);
+  // Each pixel's samples are its row's passes times its column's.
+  const double work = AxisSamples(rows, a.srcH, a.dstH) * AxisSamples(cols, a.srcW, a.dstW);
   if (work > kResampleWork) return E_INVALIDARG;
   for (long long j = rows.lo; j < rows.hi; ++j) {
     for (long long i = cols.lo; i < cols.hi; ++i) {
@@ -286,14 +316,64 @@ HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
 // [n * i / m, n * (i + 1) / m) holds k, for m source and n destination pixels.
 long long StretchSource(long long k, long long m, long long n) { return ((k + 1) * m - 1) / n; }
 
+// True when source positions lo .. hi - 1 of m, spread over n destination
+// positions, show in at least one of them.
+bool Shown(long long lo, long long hi, long long m, long long n) {
+  return lo < hi && n * hi / m > n * lo / m;
+}
+
+bool PaletteFull(gdImagePtr im) {
+  if (gdImageColorsTotal(im) < gdMaxColors) return false;
+  return std::none_of(im->open, im->open + gdMaxColors, [](int open) { return open != 0; });
+}
+
+// Meets the colours of the source rectangle in the order of the library's
+// resize loop (source rows, then columns, each shown one once), resolving
+// each new one, so the palette gains the entries the library's call gives it,
+// colours landing outside the destination included. Everything outside the
+// source reads 0; the walk ends once the palette can change no more.
+void ResolveInLibraryOrder(gdImagePtr src, const ResizeArgs &a, ColourMapper &mapper,
+                           gdImagePtr dst) {
+  auto clamp = [](Span s, long long n) {
+    s.lo = std::clamp(s.lo, 0LL, n);
+    s.hi = std::clamp(s.hi, s.lo, n);
+    return s;
+  };
+  const Span rows = clamp(Inside(a.srcY, a.srcH, gdImageSY(src)), a.srcH);
+  const Span cols = clamp(Inside(a.srcX, a.srcW, gdImageSX(src)), a.srcW);
+  const bool zeroLeft = Shown(0, cols.lo, a.srcW, a.dstW);
+  const bool zeroRight = Shown(cols.hi, a.srcW, a.srcW, a.dstW);
+  std::unordered_set<int> met;
+  auto meet = [&](int c) {
+    if (c == gdImageGetTransparent(src) || !met.insert(c).second) return true;
+    mapper.Map(c);
+    return !PaletteFull(dst);
+  };
+  if (Shown(0, rows.lo, a.srcH, a.dstH) && !meet(0)) return;
+  for (long long r = rows.lo; r < rows.hi; ++r) {
+    if (!Shown(r, r + 1, a.srcH, a.dstH)) continue;
+    if (zeroLeft && !meet(0)) return;
+    const int y = static_cast<int>(a.srcY + r);
+    for (long long i = cols.lo; i < cols.hi; ++i) {
+      if (Shown(i, i + 1, a.srcW, a.dstW) &&
+          !meet(gdImageGetPixel(src, static_cast<int>(a.srcX + i), y))) {
+        return;
+      }
+    }
+    if (zeroRight && !meet(0)) return;
+  }
+  if (Shown(rows.hi, a.srcH, a.srcH, a.dstH)) meet(0);
+}
+
 // The library's nearest-pixel resize onto a palette image, over its pixels
 // only; each source pixel is read once for its run of destination pixels.
-// Off-destination pixels are not visited, so the palette gains no entries
-// for colours that land outside it.
+// The colours are resolved first in the library's order, as far as they can
+// change the palette.
 void ResizeInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
   const Span rows = Inside(a.dstY, a.dstH, gdImageSY(dst));
   const Span cols = Inside(a.dstX, a.dstW, gdImageSX(dst));
   ColourMapper mapper(dst, src, true);
+  if (dst != src) ResolveInLibraryOrder(src, a, mapper, dst);
   for (long long j = rows.lo; j < rows.hi; ++j) {
     const long long sy = a.srcY + StretchSource(j, a.srcH, a.dstH);
     long long lastSx = 0;
@@ -331,13 +411,17 @@ double LibraryRadius(int w, int h) {
 }
 
 // The values a loop `for (v = centre - radius; v <= centre + radius; v++)`
-// takes, in double precision step by step, that name a pixel 0 .. size - 1
-// once truncated.
-std::vector<double> LoopValuesInside(double centre, double radius, int size) {
+// takes, in double precision step by step.
+std::vector<double> LoopValues(double centre, double radius) {
   std::vector<double> values;
-  for (double v = centre - radius; v <= centre + radius; v++) {
-    if (v > -1 && v < size) values.push_back(v);
-  }
+  for (double v = centre - radius; v <= centre + radius; v++) values.push_back(v);
+  return values;
+}
+
+// Those of the values that name a pixel 0 .. size - 1 once truncated.
+std::vector<double> LoopValuesInside(double centre, double radius, int size) {
+  std::vector<double> values = LoopValues(centre, radius);
+  std::erase_if(values, [size](double v) { return !(v > -1 && v < size); });
   return values;
 }
 
@@ -349,22 +433,122 @@ long long SourceCoordinate(double v) {
              : kIntMin;
 }
 
+// The library's mapping of a destination point to the source position it
+// shows, before the conversion to int.
+struct RotationMap {
+  explicit RotationMap(const RotateArgs &a)
+      : a_(a),
+        aCos_(std::cos(a.angle * .0174532925)),
+        aSin_(std::sin(a.angle * .0174532925)),
+        scX_(a.srcX + static_cast<double>(a.w) / 2),
+        scY_(a.srcY + static_cast<double>(a.h) / 2) {}
+  double X(double dx, double dy) const {
+    return (dx - a_.dstX) * aCos_ - (dy - a_.dstY) * aSin_ + scX_;
+  }
+  double Y(double dx, double dy) const {
+    return (dy - a_.dstY) * aCos_ + (dx - a_.dstX) * aSin_ + scY_;
+  }
+
+ private:
+  RotateArgs a_;
+  double aCos_, aSin_, scX_, scY_;
+};
+
+// Where a source coordinate v lies against the columns or rows lo .. hi - 1:
+// -1 before, 0 among, 1 after; never falling as v grows (values beyond the
+// int range are outside the rectangle for the library too).
+int Against(double v, long long lo, long long hi) {
+  if (v >= static_cast<double>(kIntMax) + 1.0) return 1;
+  const long long c = SourceCoordinate(v);
+  return c < lo ? -1 : c >= hi ? 1 : 0;
+}
+
+// [lo, hi) of the indices 0 .. n - 1 where cls(k) is 0, cls being monotone
+// in k (rising or falling).
+template <typename Class>
+Span ZeroRun(long long n, Class cls) {
+  if (n == 0) return {};
+  const bool rising = cls(0) <= cls(n - 1);
+  auto first = [&](auto pred) {  // the first k where pred turns true
+    long long lo = 0, hi = n;
+    while (lo < hi) {
+      const long long mid = lo + (hi - lo) / 2;
+      if (pred(cls(mid))) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    return lo;
+  };
+  const long long lo = first([&](int c) { return rising ? c >= 0 : c <= 0; });
+  const long long hi = first([&](int c) { return rising ? c > 0 : c < 0; });
+  return {lo, std::max(lo, hi)};
+}
+
+// The positions two spans share.
+Span Common(Span a, Span b) {
+  return {std::max(a.lo, b.lo), std::min(a.hi, b.hi)};
+}
+
+// Meets the colours in the order of the library's rotated-copy loop over its
+// whole square, resolving each new one, so the palette gains the entries the
+// library's call gives it, colours landing outside the destination included.
+// Along a row of the square the points inside the source rectangle, and
+// those inside the source image, form one run each (their source positions
+// move monotonically); the rest of the rectangle reads 0. The walk ends once
+// the palette can change no more.
+void RotationColoursInLibraryOrder(gdImagePtr dst, gdImagePtr src, const RotateArgs &a,
+                                   ColourMapper &mapper) {
+  const double radius = LibraryRadius(a.w, a.h);
+  const RotationMap map(a);
+  const std::vector<double> rows = LoopValues(a.dstY, radius);
+  const std::vector<double> cols = LoopValues(a.dstX, radius);
+  const long long n = static_cast<long long>(cols.size());
+  const long long x0 = a.srcX, x1 = x0 + a.w, y0 = a.srcY, y1 = y0 + a.h;
+  const long long ix0 = std::max(x0, 0LL), ix1 = std::min<long long>(x1, gdImageSX(src));
+  const long long iy0 = std::max(y0, 0LL), iy1 = std::min<long long>(y1, gdImageSY(src));
+  std::unordered_set<int> met;
+  auto meet = [&](int c) {
+    if (!met.insert(c).second) return true;
+    mapper.Map(c);
+    return !PaletteFull(dst);
+  };
+  for (double dy : rows) {
+    auto run = [&](long long xl, long long xh, long long yl, long long yh) {
+      if (xl >= xh || yl >= yh) return Span{};
+      return Common(ZeroRun(n, [&](long long k) { return Against(map.X(cols[k], dy), xl, xh); }),
+                    ZeroRun(n, [&](long long k) { return Against(map.Y(cols[k], dy), yl, yh); }));
+    };
+    const Span rect = run(x0, x1, y0, y1);
+    if (rect.Empty()) continue;
+    const Span image = Common(run(ix0, ix1, iy0, iy1), rect);
+    if ((image.Empty() || image.lo > rect.lo) && !meet(0)) return;
+    for (long long k = image.lo; k < image.hi; ++k) {
+      const int c = gdImageGetPixel(src, static_cast<int>(SourceCoordinate(map.X(cols[k], dy))),
+                                    static_cast<int>(SourceCoordinate(map.Y(cols[k], dy))));
+      if (!meet(c)) return;
+    }
+    if (!image.Empty() && image.hi < rect.hi && !meet(0)) return;
+  }
+}
+
 // The rotated copy over the destination's pixels only, each computed as the
 // library computes it (nearest source pixel, colours resolved in the
-// destination). Off-destination pixels are not visited, so a palette
-// destination gains no entries for colours that land outside it.
+// destination). A palette destination first meets every colour in the
+// library's order (except when it is the source itself, whose own colours
+// it holds already).
 void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
   const double radius = LibraryRadius(a.w, a.h);
-  const double aCos = std::cos(a.angle * .0174532925), aSin = std::sin(a.angle * .0174532925);
-  const double scX = a.srcX + static_cast<double>(a.w) / 2;
-  const double scY = a.srcY + static_cast<double>(a.h) / 2;
+  const RotationMap map(a);
   const std::vector<double> rows = LoopValuesInside(a.dstY, radius, gdImageSY(dst));
   const std::vector<double> cols = LoopValuesInside(a.dstX, radius, gdImageSX(dst));
   ColourMapper mapper(dst, src, false);
+  if (!gdImageTrueColor(dst) && dst != src) RotationColoursInLibraryOrder(dst, src, a, mapper);
   for (double dy : rows) {
     for (double dx : cols) {
-      const long long sx = SourceCoordinate((dx - a.dstX) * aCos - (dy - a.dstY) * aSin + scX);
-      const long long sy = SourceCoordinate((dy - a.dstY) * aCos + (dx - a.dstX) * aSin + scY);
+      const long long sx = SourceCoordinate(map.X(dx, dy));
+      const long long sy = SourceCoordinate(map.Y(dx, dy));
       if (sx < a.srcX || sx >= 1LL * a.srcX + a.w || sy < a.srcY || sy >= 1LL * a.srcY + a.h) {
         continue;
       }
@@ -409,9 +593,9 @@ HRESULT Images::CopyImageMerge(INT dstImg, INT srcImg, INT dstX, INT dstY, INT s
 // The library resamples onto true-colour destinations and falls back to its
 // nearest-pixel resize onto palette ones. Calls whose loops are too large for
 // the library are computed here over the destination's pixels; a resample
-// that would still average more than kResampleWork source samples (where the
-// library would run for hours, or for ever once its single-precision
-// position stops growing) is refused with E_INVALIDARG.
+// that would still read more than kResampleWork source samples for them
+// (where the library would run for seconds to years, or for ever once its
+// single-precision position stops growing) is refused with E_INVALIDARG.
 HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
                                 INT dstW, INT dstH, INT srcW, INT srcH) {
   gdImagePtr dst, src;

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <functional>
+#include <tuple>
 
 #include "draw/draw_p.h"
 #include "transform/transform_fixture.h"
@@ -20,9 +21,7 @@ struct CopyCall {
   const char *name;
   std::function<HRESULT(Images &, int dstSlot, int srcSlot)> operation;
   std::function<void(gdImagePtr dst, gdImagePtr src)> library;
-  // Which destinations the comparison holds for. Onto a palette image that is
-  // not yet full, calls computed over the destination only may allocate
-  // fewer entries; the patterned palette images here are full.
+  // Which destinations the comparison holds for.
   bool paletteDestination = true;
   bool trueColourDestination = true;
 };
@@ -203,6 +202,68 @@ TEST(Copies, HugeResizes) {
     }
     gdImageDestroy(before);
   }
+}
+
+// Onto a palette image with free entries, a resize or rotation too large for
+// the library's own loop gives the palette the entries, in the order, that
+// the library's call gives it, for colours landing outside the destination
+// and read outside the source too.
+TEST(Copies, LargeCallsOntoAPaletteWithFreeEntriesAllocateAsTheLibrary) {
+  const CopyCall calls[] = {
+      {"resize",
+       [](Images &o, int d, int s) {
+         return o.CopyImageResize(d, s, -350000, 2, -5, -2, 700000, 33, 45, 33);
+       },
+       [](gdImagePtr d, gdImagePtr s) {
+         gdImageCopyResampled(d, s, -350000, 2, -5, -2, 700000, 33, 45, 33);
+       }},
+      {"rotation",
+       [](Images &o, int d, int s) {
+         return o.CopyImageSimpleRotate(d, s, 10, 10, -1480, -1490, 3000, 3000, 30);
+       },
+       [](gdImagePtr d, gdImagePtr s) {
+         LibraryRotated(d, s, 10, 10, -1480, -1490, 3000, 3000, 30);
+       }},
+  };
+  for (const CopyCall &call : calls) {
+    for (bool paletteSource : {false, true}) {
+      ObjectHolder obj;
+      obj->SetImage(0);
+      ASSERT_EQ(obj->CreateImagePalette(50, 40), S_OK);
+      obj->SetColor(9, 9, 9);
+      obj->DrawFilledRectangle(0, 0, 49, 39);
+      gdImagePtr dst = obj->CurrentImage();
+      gdImagePtr src = PatternedSlot(obj, 1, 40, 30, paletteSource);
+      SetTransparentColour(src, gdImageGetPixel(src, 3, 3));
+      gdImagePtr refDst = test::Duplicate(dst), refSrc = test::Duplicate(src);
+      EXPECT_EQ(call.operation(*obj.get(), 0, 1), S_OK);
+      call.library(refDst, refSrc);
+      EXPECT_EQ(test::FirstDifference(dst, refDst), "") << call.name << " " << paletteSource;
+      ASSERT_EQ(gdImageColorsTotal(dst), gdImageColorsTotal(refDst)) << call.name;
+      for (int i = 0; i < gdImageColorsTotal(dst); ++i) {
+        EXPECT_EQ(std::tuple(dst->red[i], dst->green[i], dst->blue[i], dst->alpha[i]),
+                  std::tuple(refDst->red[i], refDst->green[i], refDst->blue[i], refDst->alpha[i]))
+            << call.name << " " << paletteSource << " entry " << i;
+      }
+      gdImageDestroy(refDst);
+      gdImageDestroy(refSrc);
+    }
+  }
+}
+
+// A one-to-one resample reads one sample per pixel: onto a destination of
+// thirty million pixels it is computed, not refused. Pixels beyond the source
+// average its out-of-image reads, 0.
+TEST(Copies, LargeOneToOneResampleIsDone) {
+  ObjectHolder obj;
+  obj->SetImage(0);
+  ASSERT_EQ(obj->CreateImage(6000, 5000), S_OK);
+  gdImagePtr dst = obj->CurrentImage();
+  gdImageFilledRectangle(dst, 0, 0, 5999, 4999, gdTrueColor(1, 2, 3));
+  gdImagePtr src = PatternedSlot(obj, 1, 20, 10);
+  EXPECT_EQ(obj->CopyImageResize(0, 1, 0, 0, 0, 0, 6000, 5000, 6000, 5000), S_OK);
+  EXPECT_EQ(gdImageGetPixel(dst, 19, 9), gdImageGetPixel(src, 19, 9));
+  EXPECT_EQ(gdImageGetPixel(dst, 5999, 4999), 0);
 }
 
 // Every failure is "NO IMAGE!"; the destination is looked up first, and a
