@@ -101,14 +101,14 @@ bool SqliteCell::Load(ByteBuffer *bytes, bool *isNull) {
 bool SqliteCell::Update(const unsigned char *bytes, size_t length, bool null) {
   Statement statement;
   if (!Prepare(update_, statement.out())) return false;
-  if (null) {
-    sqlite3_bind_null(statement.get(), 1);
-  } else {
-    // The zero-length blob of an empty write is a value, not a null.
-    static const unsigned char kNoBytes = 0;
-    sqlite3_bind_blob64(statement.get(), 1, length > 0 ? bytes : &kNoBytes, length,
-                        SQLITE_STATIC);
-  }
+  // The zero-length blob of an empty write is a value, not a null.
+  static const unsigned char kNoBytes = 0;
+  // A value the database refuses (too long) must fail: left unbound, the
+  // parameter would store a null over the old value.
+  const int bound = null ? sqlite3_bind_null(statement.get(), 1)
+                         : sqlite3_bind_blob64(statement.get(), 1, length > 0 ? bytes : &kNoBytes,
+                                               length, SQLITE_STATIC);
+  if (bound != SQLITE_OK) return FailWithDatabaseMessage("writing " + column_);
   sqlite3_bind_int64(statement.get(), 2, rowId_);
   if (sqlite3_step(statement.get()) != SQLITE_DONE) {
     return FailWithDatabaseMessage("writing " + column_);

@@ -2,11 +2,13 @@
 // the sqlite3 command-line tool.
 #include <sqlite3.h>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
+#include "io/sqlite_cell_p.h"
 #include "io/sqlite_field_p.h"
 #include "io_fixture.h"
 #include "recording_field.h"
@@ -175,6 +177,21 @@ TEST_F(SqliteField, MissingPiecesFailWithAMessage) {
   MakePatterned(2, 2);
   EXPECT_EQ(obj()->WriteToDatabase(ObjectVariant(field)), E_FAIL);
   EXPECT_EQ(test::TakeErrorInfo().description, "no row with rowid 2 in table pictures");
+}
+
+// 2 GiB is past the longest value any SQLite build takes; the mapped zero
+// pages are never read.
+TEST_F(SqliteField, AValueTooLongForTheDatabaseFailsAndKeepsTheOldOne) {
+  Sql("UPDATE pictures SET image = x'ABCD' WHERE id = 1");
+  SqliteCell cell;
+  ASSERT_TRUE(cell.Open(path_.c_str(), "pictures", "image", 1, 50)) << cell.error();
+  const size_t length = size_t{1} << 31;
+  void *bytes = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(bytes, MAP_FAILED);
+  EXPECT_FALSE(cell.Store(static_cast<const unsigned char *>(bytes), length, false));
+  munmap(bytes, length);
+  EXPECT_EQ(cell.error(), "writing image: string or blob too big");
+  EXPECT_EQ(Sql("SELECT hex(image) FROM pictures WHERE id = 1"), "ABCD");
 }
 
 TEST_F(SqliteField, ALockedDatabaseIsWaitedForThenReported) {
