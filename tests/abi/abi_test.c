@@ -130,6 +130,90 @@ static void check_sqlite_field(void *lib, void *object) {
   rmdir(dir);
 }
 
+/* A field object of the host's own, built in C as a bare vtable of the field
+ * interface's 29 slots: the component must reach ActualSize, AppendChunk and
+ * GetChunk by slot number and call nothing else. */
+typedef struct CField CField;
+struct CField {
+  void **vtbl;
+  ULONG refs;
+  int stray, appends, sizes, chunks;
+  LONG askedLength;
+  unsigned char *bytes;
+  ULONG length;
+  LONG lowerBound;
+};
+static const IID *pIID_AdoField;
+static SAFEARRAY *(*pSafeArrayCreateVector)(VARTYPE, LONG, ULONG);
+
+static HRESULT cfield_query(CField *self, const IID *iid, void **out) {
+  *out = NULL;
+  if (memcmp(iid, pIID_IUnknown, sizeof *iid) != 0 && memcmp(iid, pIID_AdoField, sizeof *iid) != 0)
+    return E_NOINTERFACE;
+  *out = self;
+  self->refs++;
+  return S_OK;
+}
+static ULONG cfield_add_ref(CField *self) { return ++self->refs; }
+static ULONG cfield_release(CField *self) { return --self->refs; }
+static HRESULT cfield_stray(CField *self) {
+  self->stray++;
+  return E_NOTIMPL;
+}
+static HRESULT cfield_actual_size(CField *self, LONG *size) {
+  self->sizes++;
+  *size = (LONG)self->length;
+  return S_OK;
+}
+static HRESULT cfield_append_chunk(CField *self, VARIANT data) {
+  self->appends++;
+  SAFEARRAY *array = V_VT(&data) == (VT_ARRAY | VT_UI1) ? V_ARRAY(&data) : NULL;
+  if (array == NULL || array->cDims != 1) return E_INVALIDARG;
+  free(self->bytes);
+  self->length = array->rgsabound[0].cElements;
+  self->lowerBound = array->rgsabound[0].lLbound;
+  self->bytes = malloc(self->length);
+  memcpy(self->bytes, array->pvData, self->length);
+  return S_OK;
+}
+static HRESULT cfield_get_chunk(CField *self, LONG length, VARIANT *chunk) {
+  self->chunks++;
+  self->askedLength = length;
+  SAFEARRAY *array = pSafeArrayCreateVector(VT_UI1, 0, self->length);
+  memcpy(array->pvData, self->bytes, self->length);
+  V_VT(chunk) = VT_ARRAY | VT_UI1;
+  V_ARRAY(chunk) = array;
+  return S_OK;
+}
+
+static void check_c_field(void *lib, void *object) {
+  pIID_AdoField = (const IID *)dlsym(lib, "IID_AdoField");
+  pSafeArrayCreateVector = (SAFEARRAY * (*)(VARTYPE, LONG, ULONG)) dlsym(lib, "SafeArrayCreateVector");
+  CHECK(pIID_AdoField && pSafeArrayCreateVector);
+  if (!pIID_AdoField || !pSafeArrayCreateVector) return;
+  void *vtbl[29];
+  for (int i = 0; i < 29; i++) vtbl[i] = (void *)cfield_stray;
+  vtbl[0] = (void *)cfield_query;
+  vtbl[1] = (void *)cfield_add_ref;
+  vtbl[2] = (void *)cfield_release;
+  vtbl[FIELD_SLOT_GET_ACTUAL_SIZE] = (void *)cfield_actual_size;
+  vtbl[FIELD_SLOT_APPEND_CHUNK] = (void *)cfield_append_chunk;
+  vtbl[FIELD_SLOT_GET_CHUNK] = (void *)cfield_get_chunk;
+  CField field = {vtbl, 1, 0, 0, 0, 0, 0, NULL, 0, -1};
+  VARIANT argument;
+  memset(&argument, 0, sizeof argument);
+  V_VT(&argument) = VT_UNKNOWN;
+  V_UNKNOWN(&argument) = (IUnknown *)&field;
+  CHECK(METHOD(object, OP_SLOT(1), Int2Fn)(object, 5, 4) == S_OK);         /* CreateImage */
+  CHECK(METHOD(object, OP_SLOT(15), VariantFn)(object, argument) == S_OK); /* WriteToDatabase */
+  CHECK(field.appends == 1 && field.lowerBound == 0 && field.length > 8);
+  CHECK(field.bytes != NULL && memcmp(field.bytes, "\x89PNG", 4) == 0);
+  CHECK(METHOD(object, OP_SLOT(14), VariantFn)(object, argument) == S_OK); /* ReadFromDatabase */
+  CHECK(field.sizes == 1 && field.chunks == 1 && field.askedLength == (LONG)field.length);
+  CHECK(field.stray == 0 && field.refs == 1);
+  free(field.bytes);
+}
+
 static void check_error_info(const char *source, const char *description) {
   void *info = NULL;
   CHECK(pGetErrorInfo(0, &info) == S_OK && info != NULL);
@@ -211,6 +295,7 @@ int main(int argc, char **argv) {
   CHECK(METHOD(object, OP_SLOT(48), IntOutFn)(object, &w) == E_FAIL && w == 1234);
   check_error_info("Morphel", "NO IMAGE!");
   check_sqlite_field(dlopen(argv[1], RTLD_NOW | RTLD_NOLOAD), object);
+  check_c_field(dlopen(argv[1], RTLD_NOW | RTLD_NOLOAD), object);
   check_truetype(object);
   CHECK(METHOD(object, OP_SLOT(70), NoArgFn)(object) == S_OK);                    /* DestroyAll */
 
