@@ -1,4 +1,6 @@
 // The component's BMP writer and reader.
+#include <algorithm>
+
 #include "io_fixture.h"
 
 namespace morphel::io_test {
@@ -228,6 +230,14 @@ TEST_F(BmpCodec, ColourTableFollowsTheInformationHeader) {
   Bytes cut = BmpHeaders(BmpLayout{1, 1, 24, 0, 0, 138, 124});
   cut.resize(100);  // ends inside the long header
   EXPECT_EQ(ReadBytes(kFormatBmp, cut), E_FAIL);
+  // A header claiming to run to the end of a 4 GB file is skipped only as far
+  // as the data goes, for every depth.
+  for (uint16_t bits : {1, 8, 24}) {
+    Bytes endless = BmpHeaders(BmpLayout{2, 2, bits, 0, 0, 54});
+    std::fill(endless.begin() + 14, endless.begin() + 18, 0xFF);  // header size
+    endless.resize(54 + 1100, 0x5A);
+    EXPECT_EQ(ReadBytes(kFormatBmp, endless), E_FAIL) << bits;
+  }
 }
 
 TEST_F(BmpCodec, RefusesInformationHeadersShorterThanForty) {
