@@ -26,6 +26,21 @@ void RecordErrorInfo(REFGUID guid, const OLECHAR *source, BSTR description) {
   create->Release();
 }
 
+HRESULT ExceptionFromErrorInfo(HRESULT status, EXCEPINFO *exception) {
+  if (exception == nullptr) return status;
+  *exception = EXCEPINFO{};
+  exception->scode = status;
+  IErrorInfo *info = nullptr;
+  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
+    info->GetSource(&exception->bstrSource);
+    info->GetDescription(&exception->bstrDescription);
+    info->GetHelpFile(&exception->bstrHelpFile);
+    info->GetHelpContext(&exception->dwHelpContext);
+    info->Release();
+  }
+  return DISP_E_EXCEPTION;
+}
+
 ImageStatus ReportError(UINT id) {
   char message[512];
   int length = LoadMessage(id, message, sizeof message);

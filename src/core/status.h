@@ -26,6 +26,11 @@ int LoadMessage(UINT id, char *buf, int capacity);
 // Records the thread's error information: the interface, source and description.
 void RecordErrorInfo(REFGUID guid, const OLECHAR *source, BSTR description);
 
+// A failing by-name call becomes DISP_E_EXCEPTION with the thread's error
+// information copied into the caller's exception record (status itself when
+// the caller gave no record).
+HRESULT ExceptionFromErrorInfo(HRESULT status, EXCEPINFO *exception);
+
 // Records the thread's error information (source "Morphel", interface IUnknown,
 // the message as description) and returns E_FAIL.
 ImageStatus ReportError(UINT id);

@@ -2,6 +2,7 @@
 // and dispatch identifiers come from the operation table, and Invoke converts
 // the arguments as the platform's type information would (see dispatch_table).
 #include "core/images.h"
+#include "core/status.h"
 #include "host/dispatch_table.h"
 
 namespace morphel {
@@ -21,23 +22,6 @@ DISPID FindParameter(const OperationInfo &op, const OLECHAR *name) {
     if (candidate[k] == '\0' && name[k] == 0) return static_cast<DISPID>(i);
   }
   return DISPID_UNKNOWN;
-}
-
-// A failing operation becomes DISP_E_EXCEPTION with the thread's error
-// information copied into the caller's exception record.
-HRESULT FillException(HRESULT status, EXCEPINFO *excepInfo) {
-  if (excepInfo == nullptr) return status;
-  *excepInfo = EXCEPINFO{};
-  excepInfo->scode = status;
-  IErrorInfo *info = nullptr;
-  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
-    info->GetSource(&excepInfo->bstrSource);
-    info->GetDescription(&excepInfo->bstrDescription);
-    info->GetHelpFile(&excepInfo->bstrHelpFile);
-    info->GetHelpContext(&excepInfo->dwHelpContext);
-    info->Release();
-  }
-  return DISP_E_EXCEPTION;
 }
 
 }  // namespace
@@ -89,7 +73,7 @@ HRESULT Images::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
   HRESULT status = S_OK;
   HRESULT hr = op->invoke(this, pDispParams, pVarResult, puArgErr, &status);
   if (FAILED(hr)) return hr;  // the arguments did not fit the operation
-  return FAILED(status) ? FillException(status, pExcepInfo) : status;
+  return FAILED(status) ? ExceptionFromErrorInfo(status, pExcepInfo) : status;
 }
 
 #endif

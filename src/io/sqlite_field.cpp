@@ -297,20 +297,6 @@ HRESULT SqliteField::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCI
   return ids[0] != DISPID_UNKNOWN && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
-// A failing member becomes DISP_E_EXCEPTION with its error information.
-HRESULT FillException(HRESULT status, EXCEPINFO *exception) {
-  if (exception == nullptr) return status;
-  *exception = EXCEPINFO{};
-  exception->scode = status;
-  IErrorInfo *info = nullptr;
-  if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
-    info->GetSource(&exception->bstrSource);
-    info->GetDescription(&exception->bstrDescription);
-    info->Release();
-  }
-  return DISP_E_EXCEPTION;
-}
-
 HRESULT GetLength(VARIANT *argument, LONG *length) {
   VARIANT converted;
   VariantInit(&converted);
@@ -367,7 +353,7 @@ HRESULT SqliteField::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPA
   HRESULT hr = InvokeMember(member, flags, params, out, &status);
   VariantClear(&local);
   if (FAILED(hr)) return hr;
-  return FAILED(status) ? FillException(status, exception) : status;
+  return FAILED(status) ? ExceptionFromErrorInfo(status, exception) : status;
 }
 
 }  // namespace
