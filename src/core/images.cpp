@@ -27,11 +27,28 @@ HRESULT Images::InnerQueryInterface(REFIID riid, void **ppv) {
     *ppv = static_cast<IImages *>(this);
   } else if (riid == IID_ISupportErrorInfo) {
     *ppv = static_cast<ISupportErrorInfo *>(this);
+  } else if (riid == kIidImagesObject) {
+    *ppv = this;
   } else {
     return E_NOINTERFACE;
   }
   AddRef();
   return S_OK;
+}
+
+// Never registered nor exported: it only lets the library recognise its own objects.
+// {5B0E4C1A-7D2F-4E8B-9A61-3C94D0F2B7E5}
+const IID kIidImagesObject = {
+    0x5b0e4c1a, 0x7d2f, 0x4e8b, {0x9a, 0x61, 0x3c, 0x94, 0xd0, 0xf2, 0xb7, 0xe5}};
+
+Images *ImagesFromInterface(IUnknown *object) {
+  void *found = nullptr;
+  if (object == nullptr || FAILED(object->QueryInterface(kIidImagesObject, &found))) {
+    return nullptr;
+  }
+  auto *images = static_cast<Images *>(found);
+  images->Release();  // the caller's reference keeps the object alive
+  return images;
 }
 
 HRESULT Images::QueryInterface(REFIID riid, void **ppv) {

@@ -100,6 +100,15 @@ class Images final : public IImages, public ISupportErrorInfo {
 #undef P_INREF
 #undef P_OUT
 
+// A private interface identifier: QueryInterface answers it with the Images
+// object itself (referenced), so entry points of this library that take an
+// IDispatch* can reach the object's state; no other object answers it.
+extern const IID kIidImagesObject;
+
+// The Images object behind an interface pointer of this library's own, or null
+// (the pointer stays the caller's; no reference is kept).
+Images *ImagesFromInterface(IUnknown *object);
+
 // Makes a plain or aggregated object and hands out its interface riid.
 HRESULT CreateImagesObject(IUnknown *outer, REFIID riid, void **ppv);
 

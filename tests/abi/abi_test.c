@@ -87,14 +87,19 @@ static int load(const char *path) {
          pIID_IDispatch && pCLSID_Images;
 }
 
-/* Internal functions must not be exported: only the class entry points and the
- * automation and error-information functions are. */
+/* Internal functions must not be exported: only the class entry points, the
+ * automation and error-information functions, the SQLite field's opener and
+ * the raw pixel exchange are. */
 static void check_exports(const char *path) {
   void *lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   CHECK(dlsym(lib, "_ZN7morphel11ReportErrorEj") == NULL);
   CHECK(dlsym(lib, "SysAllocStringByteLen") != NULL);
   CHECK(dlsym(lib, "SetErrorInfo") != NULL);
   CHECK(dlsym(lib, "MorphelOpenSqliteField") != NULL);
+  CHECK(dlsym(lib, "MorphelGetImagePixels") != NULL);
+  CHECK(dlsym(lib, "MorphelSetImagePixels") != NULL);
+  CHECK(dlsym(lib, "_ZN7morphel19ImagesFromInterfaceEP8IUnknown") == NULL);
+  CHECK(dlsym(lib, "kIidImagesObject") == NULL);
   CHECK(dlsym(lib, "IID_AdoField") != NULL);
   CHECK(dlsym(lib, "gdImageCreate") == NULL || 1); /* libgd's own, not ours */
   dlclose(lib);
