@@ -11,18 +11,23 @@ Names are looked up by the component (any letter case); arguments and results
 are converted as `fill_variant` and `to_python` in `_automation` describe; a
 failing call raises `Error` (an `E_INVALIDARG` one is also a `ValueError`).
 The library is loaded from $MORPHEL_LIBRARY, from beside this package, or from
-the system's library path.
+the system's library path. `compiled` says whether calls go through the
+compiled extension (morphel._fast) or through ctypes (no extension was built,
+or MORPHEL_PURE_PYTHON is set).
 """
+from ._automation import fast as _fast
 from ._automation import lib as library
 from ._dispatch import (E_FAIL, E_INVALIDARG, ArgumentOverflowError, ArgumentTypeError,
                         ConversionWarning, Dispatch, Error, InvalidArgumentError)
 from ._field import Field, has_sqlite_fields, sqlite_field
 from ._images import Images
 
+compiled = _fast is not None
+
 __all__ = [
     "ArgumentOverflowError", "ArgumentTypeError", "ConversionWarning", "Dispatch", "E_FAIL",
-    "E_INVALIDARG", "Error", "Field", "Images", "InvalidArgumentError", "has_sqlite_fields",
-    "library", "sqlite_field",
+    "E_INVALIDARG", "Error", "Field", "Images", "InvalidArgumentError", "compiled",
+    "has_sqlite_fields", "library", "sqlite_field",
 ]
 
 for _exported in (ArgumentOverflowError, ArgumentTypeError, ConversionWarning, Dispatch, Error,

@@ -62,7 +62,7 @@ class SAFEARRAY(Structure):
 
 
 # The C functions of the library this package calls, with their signatures.
-_SIGNATURES = {
+SIGNATURES = {
     "DllGetClassObject": (HRESULT, [POINTER(GUID), POINTER(GUID), POINTER(c_void_p)]),
     "DllCanUnloadNow": (HRESULT, []),
     "SysAllocStringLen": (c_void_p, [c_void_p, c_uint32]),
@@ -82,6 +82,28 @@ _SIGNATURES = {
 }
 
 _library = None
+_load_hooks: list = []
+
+
+def _compiled_module():
+    """morphel._fast, the compiled calls, unless absent or MORPHEL_PURE_PYTHON is set."""
+    if os.environ.get("MORPHEL_PURE_PYTHON"):
+        return None
+    try:
+        from . import _fast  # type: ignore[attr-defined]
+    except ImportError:
+        return None
+    return _fast
+
+
+fast = _compiled_module()
+
+
+def on_load(hook):
+    """Runs hook(library) once the library is loaded (at once if it is)."""
+    _load_hooks.append(hook)
+    if _library is not None:
+        hook(_library)
 
 
 def _candidates():
@@ -108,10 +130,12 @@ def lib():
         else:
             raise OSError(f"cannot load {LIBRARY_NAME} (set {LIBRARY_ENV} to its path): "
                           + "; ".join(errors))
-        for name, (restype, argtypes) in _SIGNATURES.items():
+        for name, (restype, argtypes) in SIGNATURES.items():
             function = getattr(loaded, name)
             function.restype, function.argtypes = restype, argtypes
         _library = loaded
+        for hook in _load_hooks:
+            hook(loaded)
     return _library
 
 
@@ -284,3 +308,20 @@ def to_python(variant, wrap_dispatch=None, strings_as_bytes=True):
     if vt == VT_DISPATCH and wrap_dispatch is not None:
         return wrap_dispatch(variant.v.ptr) if variant.v.ptr else None
     raise TypeError(f"cannot convert a variant of type {vt:#x}")
+
+
+# ---- The compiled conversions, when the extension is there -----------------------
+
+if fast is not None:
+    _pure_fill_variant, _pure_to_python = fill_variant, to_python
+
+    def fill_variant(variant, value):  # noqa: F811 - the same rules, in C
+        lib()
+        fast.fill_variant(ctypes.addressof(variant), value)
+
+    def to_python(variant, wrap_dispatch=None, strings_as_bytes=True):  # noqa: F811
+        lib()
+        return fast.to_python(ctypes.addressof(variant), wrap_dispatch, strings_as_bytes)
+
+    fill_variant.__doc__ = _pure_fill_variant.__doc__
+    to_python.__doc__ = _pure_to_python.__doc__

@@ -1,7 +1,9 @@
 """Late binding through IDispatch: names resolved by GetIDsOfNames, calls made
 by Invoke, failures raised as morphel.Error with the component's own message."""
 import ctypes
+import functools
 import warnings
+from collections.abc import Sequence
 from ctypes import POINTER, byref, c_int32, c_uint16, c_uint32, c_void_p
 
 from . import _automation as au
@@ -123,7 +125,29 @@ def _utf16_names(names):
     return buffers, (c_void_p * len(names))(*[ctypes.addressof(b) for b in buffers])
 
 
-class Dispatch:
+@functools.lru_cache(maxsize=None)
+def _docs_module():
+    try:
+        from . import _docs  # type: ignore[attr-defined]
+    except ImportError:
+        return None
+    return _docs
+
+
+def operation_doc(name):
+    """The description of an operation (any letter case) from the generated
+    morphel._docs, or None where the build made none."""
+    docs = _docs_module()
+    return docs.doc(name) if docs is not None else None
+
+
+# With the extension, attribute access and calls are made in C: the base class
+# keeps the pointer and the resolved names, and answers a known spelling with a
+# callable that builds the argument variants and calls Invoke itself.
+_Base = au.fast.Object if au.fast is not None else object
+
+
+class Dispatch(_Base):  # type: ignore[misc,valid-type]
     """An automation object reached by name: `obj.AnyOperation(...)` looks the
     name up once (in any letter case) and calls it through Invoke.
 
@@ -168,16 +192,24 @@ class Dispatch:
         return self._pointer
 
     # ---- names -------------------------------------------------------------------
-    def __getattr__(self, name):
+    def _bind(self, name):
+        """The callable of operation `name`, resolved once per spelling; its
+        __doc__ is the operation's description (operation_doc)."""
         if name.startswith("_"):
             raise AttributeError(name)
         dispid = self._dispid(name)
+        if au.fast is not None:
+            return self._method(name, dispid)  # its __doc__ asks operation_doc when read
 
         def call(*args, **kwargs):
             return self._invoke(name, dispid, args, kwargs)
 
         call.__name__ = call.__qualname__ = name
+        call.__doc__ = operation_doc(name)
         return call
+
+    if au.fast is None:
+        __getattr__ = _bind
 
     def _ids_of_names(self, names):
         """GetIDsOfNames for a name and its parameter names; (status, ids)."""
@@ -254,3 +286,13 @@ class Dispatch:
             return au.to_python(result, Dispatch, self._strings_as_bytes)
         finally:
             au.lib().VariantClear(byref(result))
+
+
+def _configure_compiled(library):
+    addresses = {name: ctypes.cast(getattr(library, name), c_void_p).value
+                 for name in au.SIGNATURES}
+    au.fast.configure(addresses, Error, ConversionWarning, Sequence, Dispatch, operation_doc)
+
+
+if au.fast is not None:
+    au.on_load(_configure_compiled)

@@ -1,0 +1,40 @@
+"""The package's build: the pure-Python package (metadata in pyproject.toml)
+and, where a C compiler and Python's headers are at hand, the compiled calls
+(morphel._fast). Without them the package installs as before and calls
+through ctypes."""
+import os
+
+from setuptools import Extension, setup
+from setuptools.command.build_ext import build_ext
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+INCLUDE = os.path.normpath(os.path.join(HERE, "..", "include"))
+
+
+class OptionalBuildExt(build_ext):
+    """Builds the extension when it can; a failure only leaves it out."""
+
+    def run(self):
+        try:
+            super().run()
+        except Exception as error:  # no compiler at all
+            self._left_out(error)
+
+    def build_extension(self, ext):
+        try:
+            super().build_extension(ext)
+        except Exception as error:  # no Python.h, a compile or link error
+            self._left_out(error)
+
+    def _left_out(self, error):
+        self.warn(f"morphel: compiled calls left out ({error}); the ctypes calls are used")
+
+
+def extensions():
+    if not os.path.exists(os.path.join(INCLUDE, "morphel", "automation.h")):
+        return []  # the library's headers travel with the source tree only
+    return [Extension("morphel._fast", ["morphel/_fast.c"], include_dirs=[INCLUDE],
+                      extra_compile_args=["-std=c11", "-O2"], optional=True)]
+
+
+setup(ext_modules=extensions(), cmdclass={"build_ext": OptionalBuildExt})
