@@ -37,4 +37,5 @@ def extensions():
                       extra_compile_args=["-std=c11", "-O2"], optional=True)]
 
 
-setup(ext_modules=extensions(), cmdclass={"build_ext": OptionalBuildExt})
+setup(ext_modules=extensions(), cmdclass={"build_ext": OptionalBuildExt},
+      exclude_package_data={"morphel": ["*.c"]})

@@ -1,10 +1,12 @@
-"""Shared fixtures: the package from this source tree, a fresh Images object."""
+"""Shared fixtures: the package (as the build made it when $MORPHEL_PYTHON_PATH
+names where, else from this source tree), a fresh Images object."""
 import os
 import sys
 
 import pytest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.environ.get("MORPHEL_PYTHON_PATH")
+                or os.path.join(os.path.dirname(__file__), ".."))
 
 import morphel  # noqa: E402
 

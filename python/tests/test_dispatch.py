@@ -7,6 +7,7 @@ import os
 import pickle
 import subprocess
 import sys
+import types
 
 import pytest
 
@@ -135,3 +136,18 @@ def test_type_checkers_see_the_operations(tmp_path):
                              morphel.__file__))})
     errors = [line.split(": error: ")[0] for line in run.stdout.splitlines() if ": error: " in line]
     assert errors == [f"{script}:5", f"{script}:6"], run.stdout
+
+
+def test_calls_are_compiled_where_the_build_made_them_and_carry_docstrings(canvas, monkeypatch):
+    expected = os.environ.get("MORPHEL_EXPECT_COMPILED")
+    if expected is not None:
+        assert morphel.compiled == (expected == "1")
+    docs = types.SimpleNamespace(doc=lambda name: "Paints one pixel." if name.lower() == "setpixel"
+                                 else None)
+    monkeypatch.setitem(sys.modules, "morphel._docs", docs)
+    _dispatch._docs_module.cache_clear()
+    try:
+        assert (canvas.SETPIXEL.__doc__, canvas.GetWidth.__doc__) == ("Paints one pixel.", None)
+        assert canvas.SetPixel.__name__ == "SetPixel"
+    finally:
+        _dispatch._docs_module.cache_clear()
