@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Python package offline into a fresh virtual environment (Debian's
 # python3-venv, after a default build has put the stubs and the library into the
-# package) and runs the README's Python example with it, outside the source tree.
+# package) and runs the README's Python example with it, outside the source tree;
+# with Python's headers installed the compiled calls must have been built.
 # Ends with "1 passed, 0 failed" or "0 passed, 1 failed".
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,8 +15,10 @@ if /usr/bin/python3 -m venv --system-site-packages "${check}/venv" &&
    awk '/^```python$/ && !done {keep = 1; next} keep && /^```$/ {keep = 0; done = 1} keep' \
      README.md > "${check}/hello.py" &&
    (cd "${check}" && env -u MORPHEL_LIBRARY venv/bin/python hello.py && test -s hello.png) &&
-   "${check}/venv/bin/python" -c 'import morphel, pathlib
-assert (pathlib.Path(morphel.__file__).parent / "_operations.pyi").is_file()'; then
+   "${check}/venv/bin/python" -c 'import morphel, pathlib, sysconfig
+assert (pathlib.Path(morphel.__file__).parent / "_operations.pyi").is_file()
+headers = pathlib.Path(sysconfig.get_paths()["include"], "Python.h").is_file()
+assert morphel.compiled or not headers, "the compiled calls were not built"'; then
   echo "python install: the package installed offline and ran the README's example"
   echo "1 passed, 0 failed"
 else

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   python3-pytest python3-venv python3-setuptools python3-wheel python3-mypy
+  python3-dev python3-numpy python3-distributed
   build-essential cmake ninja-build pkg-config
   libgd-dev libpng-dev libjpeg-dev zlib1g-dev libfreetype-dev
   libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
