@@ -1,6 +1,9 @@
 // The raw pixel exchange for hosts on Linux: the current slot's image copied to
 // or made from a caller's buffer of RGBA, RGBX or palette-index pixels.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "core/images.h"
 #include "core/status.h"
@@ -12,10 +15,30 @@ namespace {
 
 // libgd's PNG codec mapping between its 7-bit alpha (0 opaque) and 8-bit alpha
 // (255 opaque): exact both ways for the 128 values of the 7-bit side.
-inline unsigned char Alpha8(int alpha7) {
-  return static_cast<unsigned char>(255 - ((alpha7 << 1) + (alpha7 >> 6)));
+constexpr uint32_t Alpha8(uint32_t alpha7) { return 255 - ((alpha7 << 1) + (alpha7 >> 6)); }
+constexpr uint32_t Alpha7(uint32_t alpha8) { return gdAlphaMax - (alpha8 >> 1); }
+
+// Four bytes r, g, b, a in memory order, as one 32-bit value and back. The
+// loops below work on whole 32-bit values so the compiler can vectorise them.
+constexpr uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  if constexpr (std::endian::native == std::endian::little) return r | g << 8 | b << 16 | a << 24;
+  return r << 24 | g << 16 | b << 8 | a;
 }
-inline int Alpha7(unsigned char alpha8) { return gdAlphaMax - (alpha8 >> 1); }
+constexpr uint32_t Byte(uint32_t packed, int index) {
+  const int shift = std::endian::native == std::endian::little ? 8 * index : 24 - 8 * index;
+  return (packed >> shift) & 0xFF;
+}
+
+// A libgd true colour (alpha << 24 | r << 16 | g << 8 | b) as packed RGBA and back.
+constexpr uint32_t RgbaOf(uint32_t c) {
+  return Pack((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF, Alpha8((c >> 24) & 0x7F));
+}
+constexpr int TrueColorOf(uint32_t rgba, bool opaque) {
+  const uint32_t alpha = opaque ? gdAlphaOpaque : Alpha7(Byte(rgba, 3));
+  return static_cast<int>(alpha << 24 | Byte(rgba, 0) << 16 | Byte(rgba, 1) << 8 | Byte(rgba, 2));
+}
+static_assert(RgbaOf(0x7F0A141E) == Pack(10, 20, 30, 0) && RgbaOf(0x00FFFFFF) == ~0u);
+static_assert(TrueColorOf(Pack(10, 20, 30, 129), false) == 0x3F0A141E);
 
 bool IsKnownLayout(int layout) {
   return layout == MORPHEL_PIXELS_RGBA || layout == MORPHEL_PIXELS_RGBX ||
@@ -32,16 +55,14 @@ bool IsUsableBuffer(const void *pixels, int layout, int width, long long stride)
 // ---- Reading ----------------------------------------------------------------
 
 void ReadTrueColorRows(gdImagePtr im, int layout, unsigned char *pixels, long long stride) {
-  const bool opaque = layout == MORPHEL_PIXELS_RGBX;
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const uint32_t opaque = layout == MORPHEL_PIXELS_RGBX ? Pack(0, 0, 0, 255) : 0;
+  const int width = gdImageSX(im), height = gdImageSY(im);  // locals: the stores cannot alias
+  for (int y = 0; y < height; ++y) {
     const int *source = im->tpixels[y];
     unsigned char *out = pixels + y * stride;
-    for (int x = 0; x < gdImageSX(im); ++x, out += 4) {
-      const int c = source[x];
-      out[0] = static_cast<unsigned char>(c >> 16);
-      out[1] = static_cast<unsigned char>(c >> 8);
-      out[2] = static_cast<unsigned char>(c);
-      out[3] = opaque ? 255 : Alpha8((c >> 24) & 0x7F);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t rgba = RgbaOf(static_cast<uint32_t>(source[x])) | opaque;
+      std::memcpy(out + 4 * x, &rgba, 4);
     }
   }
 }
@@ -49,35 +70,35 @@ void ReadTrueColorRows(gdImagePtr im, int layout, unsigned char *pixels, long lo
 // A palette entry as a pixel read resolves it: its red, green and blue, alpha
 // transparent at the image's transparent colour and opaque elsewhere (the
 // entry's own stored alpha is not consulted).
-void ResolvePalette(gdImagePtr im, unsigned char table[256][4]) {
+void ResolvePalette(gdImagePtr im, uint32_t table[256]) {
   for (int i = 0; i < 256; ++i) {
-    table[i][0] = static_cast<unsigned char>(im->red[i]);
-    table[i][1] = static_cast<unsigned char>(im->green[i]);
-    table[i][2] = static_cast<unsigned char>(im->blue[i]);
-    table[i][3] = i == gdImageGetTransparent(im) ? 0 : 255;
+    const uint32_t alpha = i == gdImageGetTransparent(im) ? 0 : 255;
+    table[i] = Pack(static_cast<uint32_t>(im->red[i]) & 0xFF,
+                    static_cast<uint32_t>(im->green[i]) & 0xFF,
+                    static_cast<uint32_t>(im->blue[i]) & 0xFF, alpha);
   }
 }
 
 void ReadPaletteRows(gdImagePtr im, int layout, unsigned char *pixels, long long stride) {
-  unsigned char table[256][4];
+  uint32_t table[256];
   ResolvePalette(im, table);
-  if (layout == MORPHEL_PIXELS_RGBX) {
-    for (auto &entry : table) entry[3] = 255;
-  }
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const uint32_t opaque = layout == MORPHEL_PIXELS_RGBX ? Pack(0, 0, 0, 255) : 0;
+  const int width = gdImageSX(im), height = gdImageSY(im);  // locals: the stores cannot alias
+  for (int y = 0; y < height; ++y) {
     const unsigned char *source = im->pixels[y];
     unsigned char *out = pixels + y * stride;
-    for (int x = 0; x < gdImageSX(im); ++x, out += 4) {
-      const unsigned char *entry = table[source[x]];
-      out[0] = entry[0], out[1] = entry[1], out[2] = entry[2], out[3] = entry[3];
+    for (int x = 0; x < width; ++x) {
+      const uint32_t rgba = table[source[x]] | opaque;
+      std::memcpy(out + 4 * x, &rgba, 4);
     }
   }
 }
 
 void ReadIndexRows(gdImagePtr im, unsigned char *pixels, long long stride) {
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const int width = gdImageSX(im), height = gdImageSY(im);  // locals: the stores cannot alias
+  for (int y = 0; y < height; ++y) {
     const unsigned char *source = im->pixels[y];
-    std::copy(source, source + gdImageSX(im), pixels + y * stride);
+    std::copy(source, source + width, pixels + y * stride);
   }
 }
 
@@ -91,7 +112,11 @@ HRESULT ReadPixels(gdImagePtr im, int layout, int width, int height, unsigned ch
   }
   if (gdImageTrueColor(im)) return E_INVALIDARG;
   ReadIndexRows(im, pixels, stride);
-  if (palette != nullptr) ResolvePalette(im, reinterpret_cast<unsigned char(*)[4]>(palette));
+  if (palette != nullptr) {
+    uint32_t table[256];
+    ResolvePalette(im, table);
+    std::memcpy(palette, table, sizeof table);
+  }
   if (colors != nullptr) *colors = gdImageColorsTotal(im);
   return S_OK;
 }
@@ -101,12 +126,14 @@ HRESULT ReadPixels(gdImagePtr im, int layout, int width, int height, unsigned ch
 void WriteTrueColorRows(gdImagePtr im, int layout, const unsigned char *pixels,
                         long long stride) {
   const bool opaque = layout == MORPHEL_PIXELS_RGBX;
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const int width = gdImageSX(im), height = gdImageSY(im);  // locals: the stores cannot alias
+  for (int y = 0; y < height; ++y) {
     const unsigned char *in = pixels + y * stride;
     int *target = im->tpixels[y];
-    for (int x = 0; x < gdImageSX(im); ++x, in += 4) {
-      const int alpha = opaque ? gdAlphaOpaque : Alpha7(in[3]);
-      target[x] = gdTrueColorAlpha(in[0], in[1], in[2], alpha);
+    for (int x = 0; x < width; ++x) {
+      uint32_t rgba;
+      std::memcpy(&rgba, in + 4 * x, 4);
+      target[x] = TrueColorOf(rgba, opaque);
     }
   }
 }
@@ -125,12 +152,13 @@ void AllocatePalette(gdImagePtr im, const unsigned char *palette, int colors) {
 
 // False when an index names no allocated entry.
 bool WriteIndexRows(gdImagePtr im, const unsigned char *pixels, long long stride, int colors) {
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const int width = gdImageSX(im), height = gdImageSY(im);  // locals: the stores cannot alias
+  for (int y = 0; y < height; ++y) {
     const unsigned char *in = pixels + y * stride;
     unsigned char highest = 0;
-    for (int x = 0; x < gdImageSX(im); ++x) highest = std::max(highest, in[x]);
+    for (int x = 0; x < width; ++x) highest = std::max(highest, in[x]);
     if (highest >= colors) return false;
-    std::copy(in, in + gdImageSX(im), im->pixels[y]);
+    std::copy(in, in + width, im->pixels[y]);
   }
   return true;
 }
