@@ -7,12 +7,8 @@ import pytest
 import morphel
 
 EXAMPLES = os.path.join(os.path.dirname(__file__), "..", "..", "examples")
-pytestmark = [
-    pytest.mark.skipif(bool(os.environ.get("MORPHEL_PURE_PYTHON")),
-                       reason="the example's calls are the same on both paths: run once"),
-    pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
-                       reason="worker processes under the sanitizer preload take minutes"),
-]
+pytestmark = pytest.mark.skipif(bool(os.environ.get("MORPHEL_PURE_PYTHON")),
+                                reason="the example's calls are the same on both paths: run once")
 distributed = pytest.importorskip("distributed")
 
 
