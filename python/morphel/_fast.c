@@ -4,7 +4,9 @@
  * Names are still resolved by the object (GetIDsOfNames, from _dispatch.py,
  * once per spelling); this module only keeps the identifiers it was given.
  * It links against nothing of the library: the automation-value functions are
- * the ones the ctypes side loaded, handed over by configure(). */
+ * the ones the ctypes side loaded, handed over by configure(). Calls keep the
+ * interpreter's lock: an object is called by one thread at a time, as its
+ * apartment rule asks, even when Python threads share it. */
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 #include <structmember.h>
@@ -353,7 +355,10 @@ static void object_dealloc(ObjectData *self) {
 static PyObject *object_getattro(ObjectData *self, PyObject *name) {
   if (self->ids != NULL && PyDict_CheckExact(self->ids)) {
     PyObject *dispid = PyDict_GetItemWithError(self->ids, name);
-    if (dispid != NULL) return new_method(self, name, (DISPID)PyLong_AsLong(dispid));
+    if (dispid != NULL) {
+      long id = PyLong_AsLong(dispid);
+      return id == -1 && PyErr_Occurred() ? NULL : new_method(self, name, (DISPID)id);
+    }
     if (PyErr_Occurred()) return NULL;
   }
   PyObject *found = PyObject_GenericGetAttr((PyObject *)self, name);
