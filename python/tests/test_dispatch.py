@@ -2,6 +2,7 @@
 repr, and the generated stubs against the names the component answers."""
 import ast
 import copy
+import ctypes
 import gc
 import os
 import pickle
@@ -151,3 +152,37 @@ def test_calls_are_compiled_where_the_build_made_them_and_carry_docstrings(canva
         assert canvas.SetPixel.__name__ == "SetPixel"
     finally:
         _dispatch._docs_module.cache_clear()
+
+
+def test_callables_keep_their_object_and_are_collected_with_it():
+    gc.collect()
+    unload = morphel.library().DllCanUnloadNow
+    create = morphel.Images().CreateImage      # the object is only held by its callable
+    create(3, 2)                               # (a released one would raise ValueError)
+    del create
+    im = morphel.Images()
+    im.width = im.GetWidth                     # a cycle through the object's own attributes
+    del im
+    gc.collect()
+    assert unload() == 0
+
+
+@pytest.mark.parametrize("call, error, code", [
+    (lambda im: im.CreateImage(*range(13)), TypeError, 0x8002000E),   # more than fit on the stack
+    (lambda im: im.DrawPolygon(_nested(2000), 2),  # ctypes wraps it in its ArgumentError
+     (RecursionError, ctypes.ArgumentError), None),
+    (lambda im: im.DrawPolygon([1, 2, object()], 3), TypeError, None),
+    (lambda im: im.SetColor(1, 2, 2**64), OverflowError, None),
+])
+def test_arguments_that_fail_before_or_in_the_call(canvas, call, error, code):
+    with pytest.raises(error) as raised:
+        call(canvas)
+    assert getattr(raised.value, "code", None) == code
+    assert canvas.GetWidth() == 20                # the object is still usable
+
+
+def _nested(depth):
+    value = [1]
+    for _ in range(depth):
+        value = [value]
+    return value
