@@ -1,7 +1,10 @@
 """The Python package beside Pillow in the same run: calls by name against
 Pillow's pixel calls, and pictures handed to Pillow and NumPy against Pillow's
-own copies of the same 2000 x 1500 picture. The two sides take turns; each
-figure is the median of the rounds.
+own copies of the same 2000 x 1500 picture. The two sides take turns, call by
+call for the pictures (so both meet the memory allocator in the same state);
+each figure is the median of the calling thread's CPU time (kernel time for
+page faults included), which the other jobs of a shared machine do not inflate
+the way they inflate elapsed time.
 
     MORPHEL_LIBRARY=build/default/libmorphel.so \\
     PYTHONPATH=build/default/tests/python /usr/bin/python3 bench/python_bench.py
@@ -28,7 +31,7 @@ CALLS = 20000
 
 
 def per_call_us(statement, namespace, rounds):
-    timer = timeit.Timer(statement, globals=namespace)
+    timer = timeit.Timer(statement, timer=time.thread_time, globals=namespace)
     return statistics.median(timer.timeit(CALLS) / CALLS * 1e6 for _ in range(rounds))
 
 
@@ -56,13 +59,10 @@ def gradient():
                         numpy.full_like(x, 255)], axis=2).astype(numpy.uint8)
 
 
-def ms(function, rounds):
-    times = []
-    for _ in range(rounds):
-        start = time.perf_counter()
-        function()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times) * 1e3
+def ms(function):
+    start = time.thread_time()
+    function()
+    return (time.thread_time() - start) * 1e3
 
 
 def picture_figures(rounds):
@@ -78,12 +78,12 @@ def picture_figures(rounds):
                        lambda: Image.frombytes("RGBA", picture.size, picture.tobytes())),
         "to_numpy": (im.to_numpy, lambda: numpy.asarray(picture)),
         "from_numpy": (lambda: morphel.Images.from_numpy(array).close(),
-                       lambda: Image.fromarray(array, "RGBA")),
+                       lambda: Image.fromarray(array.copy(), "RGBA")),
     }
     figures = {}
-    for _ in range(3):
+    for _ in range(3 * rounds):  # one call each in turn: both sides see the same allocator
         for key, (ours, pillows) in pairs.items():
-            figures.setdefault(key, []).append((ms(ours, rounds), ms(pillows, rounds)))
+            figures.setdefault(key, []).append((ms(ours), ms(pillows)))
     im.close()
     return {key: tuple(statistics.median(v[i] for v in values) for i in (0, 1))
             for key, values in figures.items()}
@@ -108,7 +108,7 @@ def table(calls, pure, pictures):
     ]
     peers = {"to_pil": "`Image.copy()`", "from_pil": "`frombytes(tobytes())`",
              "round trip": "`frombytes(tobytes())`", "to_numpy": "`numpy.asarray(picture)`",
-             "from_numpy": "`Image.fromarray(array)` (shares the array)"}
+             "from_numpy": "`Image.fromarray(array.copy())`"}
     works = {"to_pil": "`to_pil()`", "from_pil": "`Images.from_pil()`",
              "round trip": "round trip `from_pil(to_pil())`", "to_numpy": "`to_numpy()`",
              "from_numpy": "`Images.from_numpy()`"}

@@ -668,7 +668,21 @@ static PyObject *py_to_python(PyObject *module, PyObject *args) {
   return to_python(variant, wrap, strings_as_bytes);
 }
 
+/* A bytearray whose bytes are not cleared first: for buffers that are
+ * overwritten whole (bytearray(n) would write every byte twice). */
+static PyObject *uninitialised_bytearray(PyObject *module, PyObject *arg) {
+  (void)module;
+  Py_ssize_t size = PyLong_AsSsize_t(arg);
+  if (size < 0) {
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "negative size");
+    return NULL;
+  }
+  return PyByteArray_FromStringAndSize(NULL, size);
+}
+
 static PyMethodDef module_functions[] = {
+    {"uninitialised_bytearray", uninitialised_bytearray, METH_O,
+     "uninitialised_bytearray(size): a bytearray of size bytes, not cleared"},
     {"configure", configure, METH_VARARGS,
      "configure(addresses, Error, ConversionWarning, Sequence, wrap_dispatch, doc): the "
      "library's automation-value functions by name, and the Python side's classes"},

@@ -84,20 +84,17 @@ class Images(Dispatch, _Operations):
     # ---- pictures without encoding ---------------------------------------------
     def to_pil(self):
         """The current image as a new Pillow image, copied without encoding: a
-        true-colour image gives mode "RGBA", a palette image mode "P" with its
-        palette (the transparent colour, if any, as info["transparency"])."""
+        true-colour image gives mode "RGBA" over a buffer of its own (which
+        Pillow copies on the first change, as for Image.frombuffer), a palette
+        image mode "P" with its palette (the transparent colour, if any, as
+        info["transparency"])."""
         image_module = _pillow()
         width, height = self.GetWidth(), self.GetHeight()
         if not self.GetTrueColor():
             return self._palette_to_pil(image_module, width, height)
-        picture = image_module.new("RGBA", (width, height), None)  # not filled: overwritten
-        memory = _pixels.pillow_memory(picture, _pixels.RGBA)
-        if memory is None:  # rows in several blocks: through a buffer Pillow then maps
-            buffer = bytearray(4 * width * height)
-            _pixels.read(self, _pixels.RGBA, width, height, _address(buffer), 4 * width)
-            return image_module.frombuffer("RGBA", (width, height), buffer, "raw", "RGBA", 0, 1)
-        _pixels.read(self, _pixels.RGBA, width, height, *memory)
-        return picture
+        buffer = _pixels.buffer_to_overwrite(4 * width * height)
+        _pixels.read(self, _pixels.RGBA, width, height, _address(buffer), 4 * width)
+        return image_module.frombuffer("RGBA", (width, height), buffer, "raw", "RGBA", 0, 1)
 
     def _palette_to_pil(self, image_module, width, height):
         picture = image_module.new("P", (width, height), None)

@@ -57,6 +57,14 @@ def write(images, layout, width, height, address, stride, palette=()):
     _check(status, _SET)
 
 
+def buffer_to_overwrite(size):
+    """A bytearray of `size` bytes that the caller overwrites whole (not
+    cleared first where the compiled module is there)."""
+    if au.fast is not None:
+        return au.fast.uninitialised_bytearray(size)
+    return bytearray(size)
+
+
 # ---- Pillow ---------------------------------------------------------------------
 
 def pillow_memory(picture, layout):
