@@ -444,10 +444,14 @@ def programs(families):
     found = [Program(e.name, e.python, e.vbscript, e.picture,
                      e.picture and f"docs/reference/pictures/{e.picture}", e.vbscript_runs)
              for f in families for e in f.entries]
-    found.append(Program("FirstSteps", first_steps_program("python"),
-                         first_steps_program("vbscript"), FIRST_STEPS_PICTURE,
-                         f"docs/{FIRST_STEPS_PICTURE}"))
+    found.append(first_steps())
     return found
+
+
+def first_steps():
+    """The first-steps program, in Python and in VBScript."""
+    return Program("FirstSteps", first_steps_program("python"), first_steps_program("vbscript"),
+                   FIRST_STEPS_PICTURE, f"docs/{FIRST_STEPS_PICTURE}")
 
 
 def vbscript_runner(found):

@@ -41,8 +41,7 @@ def test_python_example_runs_and_draws_the_reference_picture(entry, tmp_path):
 def test_first_steps_in_python_and_cpp_draw_the_picture_shown(tmp_path):
     with open(os.path.join(ROOT, "docs", gen.FIRST_STEPS_PICTURE), "rb") as f:
         shown = f.read()
-    first_steps = gen.programs([])[-1]
-    code, output = gen.run_python_example(first_steps, str(tmp_path))
+    code, output = gen.run_python_example(gen.first_steps(), str(tmp_path))
     assert code == 0, output
     assert (tmp_path / gen.FIRST_STEPS_PICTURE).read_bytes() == shown
     compiler = shutil.which("c++")
