@@ -6,6 +6,12 @@ from ctypes import POINTER, byref, c_int32, c_uint16, c_uint32, c_void_p
 
 from . import _automation as au
 
+try:  # the operations' documentation, written by the build beside the package
+    from ._docs import doc as _operation_doc
+except ImportError:
+    def _operation_doc(name):
+        return None
+
 E_FAIL = 0x80004005
 E_INVALIDARG = 0x80070057
 DISP_E_UNKNOWNNAME = 0x80020006
@@ -177,6 +183,7 @@ class Dispatch:
             return self._invoke(name, dispid, args, kwargs)
 
         call.__name__ = call.__qualname__ = name
+        call.__doc__ = _operation_doc(name)
         return call
 
     def _ids_of_names(self, names):
