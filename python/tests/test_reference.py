@@ -2,6 +2,8 @@
 are committed as generated, every Python example runs and draws exactly the picture the
 reference shows, and help() shows the same text."""
 import os
+import shutil
+import subprocess
 import sys
 
 import pytest
@@ -33,6 +35,29 @@ def test_python_example_runs_and_draws_the_reference_picture(entry, tmp_path):
                 open(os.path.join(gen.PICTURE_DIR, entry.picture), "rb") as shown:
             assert drawn.read() == shown.read(), \
                 f"{entry.picture} differs: /usr/bin/python3 tools/gen_reference.py --pictures"
+
+
+def test_first_steps_in_python_and_cpp_draw_the_picture_shown(tmp_path):
+    with open(os.path.join(ROOT, "docs", gen.FIRST_STEPS_PICTURE), "rb") as f:
+        shown = f.read()
+    first_steps = gen.programs([])[-1]
+    code, output = gen.run_python_example(first_steps, str(tmp_path))
+    assert code == 0, output
+    assert (tmp_path / gen.FIRST_STEPS_PICTURE).read_bytes() == shown
+    compiler = shutil.which("c++")
+    if compiler is None or not os.environ.get("MORPHEL_LIBRARY"):
+        pytest.skip("no C++ compiler, or no MORPHEL_LIBRARY to link with")
+    (tmp_path / gen.FIRST_STEPS_PICTURE).unlink()
+    (tmp_path / "hello.cpp").write_text(gen.first_steps_program("cpp"), encoding="utf-8")
+    library = os.path.dirname(os.path.abspath(os.environ["MORPHEL_LIBRARY"]))
+    build = subprocess.run([compiler, "-std=c++20", "-Wall", "-Wextra", "-Werror",
+                            "-I" + os.path.join(ROOT, "include"), "hello.cpp", "-L" + library,
+                            "-lmorphel", "-Wl,-rpath," + library, "-o", "hello"],
+                           cwd=tmp_path, capture_output=True, text=True)
+    assert build.returncode == 0, build.stderr
+    run = subprocess.run(["./hello"], cwd=tmp_path, capture_output=True, text=True)
+    assert (run.returncode, run.stdout) == (0, "200 x 100\n"), run.stderr
+    assert (tmp_path / gen.FIRST_STEPS_PICTURE).read_bytes() == shown
 
 
 def test_help_and_stubs_show_the_documentation():
