@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the component and runs the
-# example hosts, which write their pictures under out/.
+# example hosts, which write their pictures under out/, and the examples of the
+# operation reference, which draw its pictures (docs/reference/pictures).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,5 +20,9 @@ for example in build/default/examples/*; do
 done
 echo "=== album"
 build/default/examples/album out
+# The operation reference and its pictures, drawn anew by the examples of
+# docs/operations and the first-steps program (the tests insist on these bytes).
+echo "=== reference pictures"
+MORPHEL_LIBRARY="$PWD/build/default/libmorphel.so" /usr/bin/python3 tools/gen_reference.py --pictures
 echo "Pictures written under out/:"
 ls -1 out

@@ -307,6 +307,7 @@ test_bitness() { # BITS BUILDDIR
   run_script "$bits" SUITE-OK suite.vbs "C:\\morphel-tests\\"
   run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
   compare_drawing "$bits"
+  [ "$bits" != 64 ] || { docs_out=$(WINE=$WINE64 bash "$ROOT/tools/windows/docs-examples.sh" "$build/morphel.dll" "$WINEPREFIX" 2>&1) && pass "64-bit reference examples: ${docs_out##*$'\n'}" || fail "64-bit reference examples:"$'\n'"$docs_out"; }
   regsvr32 "$bits" "regsvr32 /u /s" /u /s "$dll"
   check_unregistration "$bits"
   run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll" unregistered
