@@ -237,6 +237,7 @@ main() {
   [ "$NO_I386" = 1 ] && start_i386_blocker
   in_root run-examples "bash tools/run-examples.sh"
   in_root test "bash tools/test.sh"
+  in_root packages "bash tools/package-check.sh --install"  # apt-get installs the .debs: their Depends resolve
   kill_root_processes
   summary | tee "$WORKDIR/summary.txt"
   [ "$FAILED" -eq 0 ]
