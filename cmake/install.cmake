@@ -23,7 +23,22 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/MorphelConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/MorphelConfigVersion.cmake
         DESTINATION ${MORPHEL_CMAKE_DIR} COMPONENT development)
 
-configure_file(cmake/morphel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/morphel.pc @ONLY)
+# morphel.pc is written when installing, for the prefix installed into (which
+# cmake --install --prefix and CPack may change after configuring).
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(MORPHEL_PC_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(MORPHEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+install(CODE "
+  set(PROJECT_VERSION ${PROJECT_VERSION})
+  set(MORPHEL_PC_LIBDIR [==[${MORPHEL_PC_LIBDIR}]==])
+  set(MORPHEL_PC_INCLUDEDIR [==[${MORPHEL_PC_INCLUDEDIR}]==])
+  set(MORPHEL_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/cmake/morphel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/morphel.pc @ONLY)"
+  COMPONENT development)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/morphel.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
