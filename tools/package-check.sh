@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Proves the packages the build makes, from outside the source tree:
-#   - the Debian packages (cpack -G DEB in build/package: /usr prefix, Debian's
-#     compiler flags from dpkg-buildflags, no tests), checked by lintian;
-#   - unpacked into a staging root (dpkg-deb -x), or with --install installed
-#     with apt-get (root; tools/fresh-root-check.sh does this in a clean root,
-#     which proves their Depends), then the two consumers of tests/consumers
-#     built against them and run: a CMake project with find_package(Morphel)
-#     and a Makefile with pkg-config, each writing a PNG; the README's Python
-#     example with Debian's python3 and python3-morphel;
-#   - the wheel (target morphel_wheel), installed offline into a fresh virtual
-#     environment, running the README's Python example.
+# Proves the packages the build makes, from outside the source tree.
 #
-#   tools/package-check.sh [--install]
+#   tools/package-check.sh
+#     makes the Debian packages (cpack -G DEB in build/package: /usr prefix,
+#     Debian's compiler flags from dpkg-buildflags, no tests) and checks them
+#     with lintian; unpacks them into a staging root (dpkg-deb -x) and builds
+#     and runs the two consumers of tests/consumers against it (a CMake project
+#     with find_package(Morphel), a Makefile with pkg-config, each writing a
+#     PNG) and the README's Python example with python3-morphel's files; builds
+#     the wheel (target morphel_wheel), installs it offline into a fresh
+#     virtual environment and runs the README's Python example with it.
+#   tools/package-check.sh --clean-root TARBALL
+#     (root) unpacks TARBALL, a bare Debian 12 root from debootstrap, puts the
+#     packages of build/package in it and runs --install there: apt-get must
+#     find everything they depend on.
+#   tools/package-check.sh --install
+#     (root) installs the packages of build/package with apt-get, then the
+#     compiler, CMake and pkg-config, and builds and runs the consumers and the
+#     Python example against the installed files.
 #
 # Ends with "N passed, N failed"; non-zero exit on any failure.
 set -uo pipefail
@@ -20,8 +26,7 @@ cd "$(dirname "$0")/.."
 TREE=$PWD
 BUILD=$TREE/build/package
 WORK=$BUILD/check
-INSTALL=0
-[ "${1:-}" = --install ] && INSTALL=1
+MODE=${1:-}
 
 PASSED=0
 FAILED=0
@@ -46,7 +51,7 @@ quiet() { # LOG COMMAND...: runs quietly, shows the log's end on failure
 SUPPRESSED_TAGS=no-copyright-file,initial-upload-closes-no-bugs,maintscript-calls-ldconfig
 
 build_debs() {
-  rm -rf "$WORK" "$BUILD"/*.deb
+  rm -rf --one-file-system "$WORK" "$BUILD"/*.deb
   mkdir -p "$WORK"
   if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
@@ -90,22 +95,28 @@ check_debs() {
   sed 's/^/  lintian: /' "$WORK/lintian.log"
 }
 
-# Installed (--install) or unpacked into $WORK/root.
-put_debs() {
-  if [ "$INSTALL" = 1 ]; then
-    ROOT=""
-    if quiet "$WORK/apt.log" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-         --no-install-recommends "${DEBS[@]}"; then
-      pass "apt-get installed the packages and what they depend on"
-    else
-      fail "apt-get install of the packages"
-    fi
-    return
-  fi
+# Unpacked into $WORK/root.
+unpack_debs() {
   ROOT=$WORK/root
   local deb
   for deb in "${DEBS[@]}"; do dpkg-deb -x "$deb" "$ROOT"; done
   export LD_LIBRARY_PATH=$ROOT/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+}
+
+# Installed with apt-get, with what they depend on; then the consumers' tools.
+install_debs() {
+  ROOT=""
+  export DEBIAN_FRONTEND=noninteractive
+  local before
+  before=$(dpkg-query -W -f '${Package}\n' | sort)
+  if quiet "$WORK/apt.log" apt-get install -y -q --no-install-recommends "${DEBS[@]}"; then
+    pass "apt-get installed the packages, pulling in: $(comm -13 <(echo "$before") \
+      <(dpkg-query -W -f '${Package}\n' | sort) | grep -v morphel | tr '\n' ' ')"
+  else
+    fail "apt-get install of the packages"
+  fi
+  quiet "$WORK/apt-tools.log" apt-get install -y -q --no-install-recommends g++ cmake make \
+    pkg-config || fail "apt-get install of the consumers' tools"
 }
 
 # A 64 x 32 PNG: signature and header.
@@ -156,7 +167,7 @@ python_example() { # WHAT DIR PYTHON [ENV...]
 }
 
 debian_python() {
-  if [ "$INSTALL" = 1 ]; then
+  if [ -z "$ROOT" ]; then
     python_example "python3-morphel (installed)" "$WORK/python-deb" /usr/bin/python3
   else
     python_example "python3-morphel (unpacked)" "$WORK/python-deb" /usr/bin/python3 \
@@ -185,19 +196,68 @@ wheel() {
   fi
 }
 
+# --clean-root TARBALL: this script, the consumers, the README and the
+# packages copied into a bare root unpacked from TARBALL (in /var/tmp, or
+# $MORPHEL_CLEAN_ROOT), and run there; the root is removed afterwards.
+clean_root() {
+  local tarball=$1 rc=0
+  CLEAN_ROOT=${MORPHEL_CLEAN_ROOT:-/var/tmp/morphel-packages-$$}
+  local root=$CLEAN_ROOT
+  [ "$(id -u)" = 0 ] || { fail "--clean-root needs root (chroot, mount)"; return; }
+  DEBS=("$BUILD"/*.deb)
+  [ -e "${DEBS[0]}" ] || { fail "no packages in $BUILD (run tools/package-check.sh first)"; return; }
+  rm -rf --one-file-system "$root"
+  mkdir -p "$root/root/morphel/build/package" "$root/root/morphel/tools" "$root/root/morphel/tests"
+  tar --numeric-owner -C "$root" -xf "$tarball"
+  cp /etc/resolv.conf "$root/etc/"
+  cp "${DEBS[@]}" "$root/root/morphel/build/package/"
+  cp "$TREE/tools/package-check.sh" "$root/root/morphel/tools/"
+  cp -r "$TREE/tests/consumers" "$root/root/morphel/tests/"
+  cp "$TREE/README.md" "$root/root/morphel/"
+  trap unmount_clean_root EXIT
+  mount -t proc proc "$root/proc" && mount --bind /dev "$root/dev" || { fail "mounts in $root"; return; }
+  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    bash -c 'apt-get update -q >/dev/null && bash /root/morphel/tools/package-check.sh --install' \
+    >"$WORK/clean-root.log" 2>&1 || rc=$?
+  unmount_clean_root
+  grep -E '^(PASS|FAIL) ' "$WORK/clean-root.log" | sed 's/^/clean root: /'
+  PASSED=$((PASSED + $(grep -c '^PASS ' "$WORK/clean-root.log")))
+  FAILED=$((FAILED + $(grep -c '^FAIL ' "$WORK/clean-root.log")))
+  [ "$rc" = 0 ] || fail "the check in the clean root (exit code $rc, log: $WORK/clean-root.log)"
+  grep -q " $root/" /proc/self/mounts || rm -rf --one-file-system "$root"
+}
+
+unmount_clean_root() {
+  local m
+  for m in dev proc; do
+    grep -q " $CLEAN_ROOT/$m " /proc/self/mounts && umount -l "$CLEAN_ROOT/$m"
+  done
+  return 0
+}
+
 main() {
-  if build_debs; then
-    check_debs
-    put_debs
-    consumers
-    debian_python
-    wheel
-  else
-    fail "building the Debian packages (logs: $WORK)"
-  fi
+  case $MODE in
+    --clean-root) mkdir -p "$WORK"; clean_root "$2" ;;
+    --install)
+      DEBS=("$BUILD"/*.deb)
+      mkdir -p "$WORK"
+      install_debs
+      consumers
+      debian_python ;;
+    *)
+      if build_debs; then
+        check_debs
+        unpack_debs
+        consumers
+        debian_python
+        wheel
+      else
+        fail "building the Debian packages (logs: $WORK)"
+      fi ;;
+  esac
   echo "packages: $PASSED passed, $FAILED failed"
   echo "$PASSED passed, $FAILED failed"
   [ "$FAILED" -eq 0 ]
 }
 
-main
+main "$@"
