@@ -79,7 +79,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(morphel PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/tests/windows/CMakeLists.txt)
+if(BUILD_TESTING AND EXISTS ${PROJECT_SOURCE_DIR}/tests/windows/CMakeLists.txt)
   enable_testing()
   add_subdirectory(tests/windows)
 endif()

@@ -8,7 +8,15 @@ from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-INCLUDE = os.path.normpath(os.path.join(HERE, "..", "include"))
+
+
+def include_dir():
+    """The library's public headers: staged beside the package by the build,
+    or the source tree's own."""
+    for candidate in (os.path.join(HERE, "include"), os.path.join(HERE, "..", "include")):
+        if os.path.exists(os.path.join(candidate, "morphel", "automation.h")):
+            return os.path.normpath(candidate)
+    return None
 
 
 class OptionalBuildExt(build_ext):
@@ -31,9 +39,10 @@ class OptionalBuildExt(build_ext):
 
 
 def extensions():
-    if not os.path.exists(os.path.join(INCLUDE, "morphel", "automation.h")):
-        return []  # the library's headers travel with the source tree only
-    return [Extension("morphel._fast", ["morphel/_fast.c"], include_dirs=[INCLUDE],
+    include = include_dir()
+    if include is None:
+        return []  # no headers, no compiled calls
+    return [Extension("morphel._fast", ["morphel/_fast.c"], include_dirs=[include],
                       extra_compile_args=["-std=c11", "-O2"], optional=True)]
 
 

@@ -237,6 +237,7 @@ main() {
   [ "$NO_I386" = 1 ] && start_i386_blocker
   in_root run-examples "bash tools/run-examples.sh"
   in_root test "bash tools/test.sh"
+  bash "$ROOTFS/root/morphel/tools/package-check.sh" --clean-root "$TARBALL" >"$WORKDIR/packages.log" 2>&1 && { PASSED=$((PASSED + 1)); RESULTS+=("the .debs apt-installed into a bare root, consumers run: PASS"); } || { FAILED=$((FAILED + 1)); RESULTS+=("the .debs apt-installed into a bare root: FAIL (log: $WORKDIR/packages.log)"); }
   kill_root_processes
   summary | tee "$WORKDIR/summary.txt"
   [ "$FAILED" -eq 0 ]

@@ -507,9 +507,10 @@ def write_examples(families, directory):
 
 
 def python_environment():
-    """The environment an example runs in: the package of this source tree first."""
+    """The environment an example runs in: the package as the build made it
+    (MORPHEL_PYTHON_PATH), else the one of this source tree, first."""
     env = dict(os.environ)
-    package = os.path.join(ROOT, "python")
+    package = os.environ.get("MORPHEL_PYTHON_PATH") or os.path.join(ROOT, "python")
     env["PYTHONPATH"] = os.pathsep.join(p for p in (package, env.get("PYTHONPATH")) if p)
     env["PYTHONDONTWRITEBYTECODE"] = "1"
     return env

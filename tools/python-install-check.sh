@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Python package offline into a fresh virtual environment (Debian's
-# python3-venv, after a default build has put the stubs and the library into the
-# package) and runs the README's Python example with it, outside the source tree;
-# with Python's headers installed the compiled calls must have been built.
+# python3-venv) from build/default/python, where the default build staged it
+# with its generated stubs and the library, and runs the README's Python
+# example with it, outside the source tree; with Python's headers installed
+# the compiled calls must have been built.
 # Ends with "1 passed, 0 failed" or "0 passed, 1 failed".
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,7 @@ check="build/default/python-install-check"
 rm -rf "${check}"
 mkdir -p "${check}"
 if /usr/bin/python3 -m venv --system-site-packages "${check}/venv" &&
-   "${check}/venv/bin/pip" install -q --no-index --no-build-isolation ./python &&
+   "${check}/venv/bin/pip" install -q --no-index --no-build-isolation build/default/python &&
    awk '/^```python$/ && !done {keep = 1; next} keep && /^```$/ {keep = 0; done = 1} keep' \
      README.md > "${check}/hello.py" &&
    (cd "${check}" && env -u MORPHEL_LIBRARY venv/bin/python hello.py && test -s hello.png) &&

@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core sqlite3 python3 python3-pil imagemagick clang
   valgrind
+  lintian dpkg-dev python3-pip zip unzip
 )
 
 missing=()

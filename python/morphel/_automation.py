@@ -19,7 +19,8 @@ VT_I1, VT_UI1, VT_UI2, VT_UI4, VT_I8, VT_UI8, VT_INT, VT_UINT = 16, 17, 18, 19, 
 VT_ARRAY, VT_BYREF = 0x2000, 0x4000
 VARIANT_TRUE = -1
 
-LIBRARY_NAME = "libmorphel.so"
+LIBRARY_NAME = "libmorphel.so"      # the copy a wheel carries beside the package
+SYSTEM_LIBRARY_NAME = "libmorphel.so.1"  # the installed library, by its soname
 LIBRARY_ENV = "MORPHEL_LIBRARY"
 
 
@@ -113,7 +114,7 @@ def _candidates():
     if configured:
         return [configured]
     beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
-    return [beside, LIBRARY_NAME] if os.path.exists(beside) else [LIBRARY_NAME]
+    return [beside, SYSTEM_LIBRARY_NAME] if os.path.exists(beside) else [SYSTEM_LIBRARY_NAME]
 
 
 def lib():

@@ -5,8 +5,9 @@ import sys
 
 import pytest
 
-sys.path.insert(0, os.environ.get("MORPHEL_PYTHON_PATH")
-                or os.path.join(os.path.dirname(__file__), ".."))
+# The package as the build staged it, with its generated stubs (ctest sets
+# MORPHEL_PYTHON_PATH to <build>/python), else the one of this source tree.
+sys.path.insert(0, os.environ.get("MORPHEL_PYTHON_PATH") or os.path.join(os.path.dirname(__file__), ".."))
 
 import morphel  # noqa: E402
 

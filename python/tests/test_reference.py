@@ -65,7 +65,7 @@ def test_help_and_stubs_show_the_documentation():
         for name in ("SetImage", "setcolor"):
             entry = next(e for e in ENTRIES if e.name.lower() == name.lower())
             assert getattr(img, name).__doc__ == gen.docstring(entry)
-    with open(os.path.join(ROOT, "python", "morphel", "_operations.pyi"), encoding="utf-8") as f:
+    with open(os.path.join(os.path.dirname(morphel.__file__), "_operations.pyi"), encoding="utf-8") as f:
         stubs = f.read()
     assert stubs.count("        Reference: docs/reference/") == len(ENTRIES)
 

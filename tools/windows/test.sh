@@ -354,6 +354,7 @@ main() {
     log "32-bit Wine not installed: the 32-bit DLL is built but not run"
   fi
   wineserver -k 2>/dev/null || true
+  if bash "$ROOT/tools/windows/package-test.sh"; then pass "the Windows zip (package-test.sh)"; else fail "the Windows zip (package-test.sh)"; fi
   log "done in $((SECONDS - START))s"
   echo "Windows 64-bit: $summary64"
   echo "Windows 32-bit: $summary32"
