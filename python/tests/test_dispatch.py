@@ -146,6 +146,7 @@ def test_calls_are_compiled_where_the_build_made_them_and_carry_docstrings(canva
     docs = types.SimpleNamespace(doc=lambda name: "Paints one pixel." if name.lower() == "setpixel"
                                  else None)
     monkeypatch.setitem(sys.modules, "morphel._docs", docs)
+    monkeypatch.setattr(morphel, "_docs", docs, raising=False)  # the build's own, once imported
     _dispatch._docs_module.cache_clear()
     try:
         assert (canvas.SETPIXEL.__doc__, canvas.GetWidth.__doc__) == ("Paints one pixel.", None)
