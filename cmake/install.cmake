@@ -49,3 +49,9 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
 install(DIRECTORY ${MORPHEL_PYTHON_BUILT}/morphel DESTINATION lib/python3/dist-packages
         COMPONENT python EXCLUDE_FROM_ALL
         PATTERN "libmorphel.so*" EXCLUDE PATTERN "__pycache__" EXCLUDE)
+# CPack strips the targets it knows; the compiled calls come from setup.py.
+install(CODE "
+  file(GLOB _modules \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/python3/dist-packages/morphel/_fast*.so\")
+  foreach(_module \${_modules})
+    execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded \${_module})
+  endforeach()" COMPONENT python EXCLUDE_FROM_ALL)
