@@ -14,9 +14,20 @@ constexpr int kMaxPoints = kMaxValues / 2;
 // Element types whose values convert to integers like numbers do.
 bool IsNumericType(VARTYPE vt) {
   switch (vt) {
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
-    case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8:
-    case VT_CY: case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
       return true;
     default:
       return false;
@@ -26,12 +37,27 @@ bool IsNumericType(VARTYPE vt) {
 // Bytes of one element of a numeric array type.
 ULONG NumericSize(VARTYPE vt) {
   switch (vt) {
-    case VT_I1: case VT_UI1: return 1;
-    case VT_I2: case VT_UI2: return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: return 8;
-    case VT_DECIMAL: return sizeof(DECIMAL);
-    default: return 0;
+    case VT_I1:
+    case VT_UI1:
+      return 1;
+    case VT_I2:
+    case VT_UI2:
+      return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+      return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+      return 8;
+    case VT_DECIMAL:
+      return sizeof(DECIMAL);
+    default:
+      return 0;
   }
 }
 
@@ -104,7 +130,10 @@ class ElementReader {
         *out = value;
         return true;
       }
-      case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: {
+      case VT_I4:
+      case VT_UI4:
+      case VT_INT:
+      case VT_UINT: {
         LONG value;
         std::memcpy(&value, cell, sizeof value);
         *out = value;  // taken as signed
@@ -172,7 +201,8 @@ HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
     const ArrayData data(array);
     if (data.get() == nullptr) return E_INVALIDARG;
     const size_t size = SafeArrayGetElemsize(array);
-    for (int value; read < wanted && reader.Read(data.get() + size_t(read) * size, &value); ++read) {
+    for (int value; read < wanted && reader.Read(data.get() + size_t(read) * size, &value);
+         ++read) {
       if (read % 2 == 0) {
         points[read / 2].x = value;
       } else {
@@ -189,6 +219,14 @@ HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
 
 enum class PolygonKind { kOutline, kFilled };
 
+// Whether the library's crossing buffer was lost: a failed first allocation
+// leaves none, a failed growth frees it but keeps the larger size recorded.
+HRESULT CheckCrossingBuffer(gdImagePtr im) {
+  if (im->polyInts != nullptr) return S_OK;
+  im->polyAllocated = 0;
+  return ReportError(kMsgNoMemory);
+}
+
 HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind) {
   gdImagePtr im;
   if (HRESULT hr = obj.LookUpImage(&im); FAILED(hr)) return hr;
@@ -197,7 +235,7 @@ HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind
   int count = 0;
   if (HRESULT hr = ReadPolygon(arg, n, points, &count); FAILED(hr)) return hr;
   if (kind == PolygonKind::kFilled) {
-    gdImageFilledPolygon(im, points, count, obj.penColor);
+    return FilledPolygonChecked(im, points, count, obj.penColor);
   } else {
     gdImagePolygon(im, points, count, obj.penColor);
   }
@@ -205,6 +243,17 @@ HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind
 }
 
 }  // namespace
+
+HRESULT FilledPolygonChecked(gdImagePtr im, gdPointPtr points, int count, int colour) {
+  // One point or none needs no crossings; a lone row is drawn as a line.
+  gdImageFilledPolygon(im, points, count, colour);
+  return count >= 2 ? CheckCrossingBuffer(im) : S_OK;
+}
+
+HRESULT FilledArcChecked(gdImagePtr im, int x, int y, int w, int h, int s, int e, int colour) {
+  gdImageFilledArc(im, x, y, w, h, s, e, colour, gdPie);
+  return CheckCrossingBuffer(im);
+}
 
 HRESULT Images::DrawFilledPolygon(VARIANT *pArray, INT n) {
   return DrawPolygonFrom(*this, pArray, n, PolygonKind::kFilled);
