@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #if defined(_WIN32)
@@ -32,7 +33,11 @@ FILE *CreateExclusive(const std::string &name) {
   const int fd = _open(name.c_str(), kExclusiveCreate, _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   FILE *file = _fdopen(fd, "wb");
-  if (file == nullptr) _close(fd);
+  if (file == nullptr) {
+    _close(fd);
+    _unlink(name.c_str());
+    errno = ENOMEM;
+  }
   return file;
 }
 
@@ -61,7 +66,11 @@ FILE *CreateExclusive(const std::string &name) {
   const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   FILE *file = fdopen(fd, "wb");
-  if (file == nullptr) close(fd);
+  if (file == nullptr) {
+    close(fd);
+    unlink(name.c_str());
+    errno = ENOMEM;
+  }
   return file;
 }
 
@@ -100,10 +109,10 @@ bool WriteAndClose(FILE *file, const ByteBuffer &bytes) {
 }
 
 // A free name beside path ("dir/.name.<process>.<n>.tmp"), created empty and
-// opened; null when the directory takes no new file.
+// opened; null when the directory takes no new file (errno tells why).
 FILE *CreateBeside(const char *path, std::string *name) {
   static unsigned counter = 0;  // only makes names differ; a clash is retried
-  std::string full(path);
+  const std::string full(path);
   size_t cut = full.size();
   while (cut > 0 && !IsSeparator(full[cut - 1])) --cut;
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -118,8 +127,9 @@ FILE *CreateBeside(const char *path, std::string *name) {
 // Writes over the file at path itself; a file this call created is removed
 // again when the write fails.
 HRESULT WriteInPlace(const char *path, bool existed, const ByteBuffer &bytes) {
+  errno = 0;
   FILE *file = std::fopen(path, "wb");
-  if (file == nullptr) return ReportError(kMsgNoFile);
+  if (file == nullptr) return ReportError(errno == ENOMEM ? kMsgNoMemory : kMsgNoFile);
   if (WriteAndClose(file, bytes)) return S_OK;
   if (!existed) std::remove(path);
   return ReportError(kMsgNoFile);
@@ -134,7 +144,15 @@ HRESULT StoreFile(const char *path, const ByteBuffer &bytes) {
   bool existed = false;
   if (!IsReplaceable(path, &existed)) return WriteInPlace(path, existed, bytes);
   std::string temporary;
-  FILE *file = CreateBeside(path, &temporary);
+  FILE *file = nullptr;
+  try {
+    errno = 0;
+    file = CreateBeside(path, &temporary);
+  } catch (const std::bad_alloc &) {
+    return ReportError(kMsgNoMemory);
+  }
+  // Memory short for the new file's stream: the old file is not risked.
+  if (file == nullptr && errno == ENOMEM) return ReportError(kMsgNoMemory);
   if (file == nullptr) return WriteInPlace(path, existed, bytes);
   if (existed) KeepMode(file, path);
   if (WriteAndClose(file, bytes) && MoveIntoPlace(temporary, path)) return S_OK;
