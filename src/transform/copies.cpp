@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <unordered_set>
 #include <vector>
 
@@ -46,7 +47,9 @@ HRESULT LookUpPair(const Images &obj, int dstImg, int srcImg, gdImagePtr *dst, g
   return LookUpSlot(obj, srcImg, src);
 }
 
-bool FitsInt(long long v) { return v >= kIntMin && v <= kIntMax; }
+bool FitsInt(long long v) {
+  return v >= kIntMin && v <= kIntMax;
+}
 
 // [lo, hi) of the positions 0 .. n - 1 whose coordinate start + i lies in
 // 0 .. size - 1.
@@ -133,8 +136,7 @@ void CopyRectangle(gdImagePtr dst, gdImagePtr src, const Rectangle &r, Copy copy
     const Span fromSrc = srcRows.Contains(y) ? srcCols : Span{};
     const Span toDst = dstRows.Contains(y) ? dstCols : Span{};
     WalkRuns(
-        r.w, fromSrc, toDst, [&](long long lo, long long hi) { part(lo, y, hi - lo, 1); },
-        outside);
+        r.w, fromSrc, toDst, [&](long long lo, long long hi) { part(lo, y, hi - lo, 1); }, outside);
   };
   WalkRuns(
       r.h, srcRows, dstRows,
@@ -161,8 +163,8 @@ class ColourMapper {
     }
     if (map_[c] == -1) {
       map_[c] = keep_ ? c
-                      : gdImageColorResolveAlpha(dst_, src_->red[c], src_->green[c],
-                                                 src_->blue[c], src_->alpha[c]);
+                      : gdImageColorResolveAlpha(dst_, src_->red[c], src_->green[c], src_->blue[c],
+                                                 src_->alpha[c]);
     }
     return map_[c];
   }
@@ -314,7 +316,9 @@ HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
 // The source position a destination position k (from the rectangle's corner)
 // shows in the library's nearest-pixel resize: the i whose stretch run
 // [n * i / m, n * (i + 1) / m) holds k, for m source and n destination pixels.
-long long StretchSource(long long k, long long m, long long n) { return ((k + 1) * m - 1) / n; }
+long long StretchSource(long long k, long long m, long long n) {
+  return ((k + 1) * m - 1) / n;
+}
 
 // True when source positions lo .. hi - 1 of m, spread over n destination
 // positions, show in at least one of them.
@@ -390,7 +394,8 @@ void ResizeInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
         lastSx = sx;
         read = true;
       }
-      if (!skip) gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j), colour);
+      if (!skip)
+        gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j), colour);
     }
   }
 }
@@ -559,13 +564,25 @@ void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
 }
 
 bool RotateFitsInt(const RotateArgs &a, double radius) {
-  const double reach = std::fabs(static_cast<double>(a.w)) + std::fabs(static_cast<double>(a.h)) +
-                       radius + 2;
+  const double reach =
+      std::fabs(static_cast<double>(a.w)) + std::fabs(static_cast<double>(a.h)) + radius + 2;
   return std::fabs(static_cast<double>(a.srcX)) + reach < static_cast<double>(kIntMax) &&
          std::fabs(static_cast<double>(a.srcY)) + reach < static_cast<double>(kIntMax);
 }
 
 }  // namespace
+
+// The copies computed here keep their tables and sets in the C++ runtime's
+// memory; when that runs out the copy stops (possibly part-way, its colours
+// possibly resolved) with "NO MEMORY!".
+template <typename Work>
+HRESULT WithinMemory(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc &) {
+    return ReportError(kMsgNoMemory);
+  }
+}
 
 HRESULT Images::CopyImage(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY, INT w,
                           INT h) {
@@ -612,9 +629,12 @@ HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT 
     gdImageCopyResampled(dst, src, dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH);
     return S_OK;
   }
-  if (!palette) return ResampleInside(dst, src, a);
-  if (srcW > 0 && srcH > 0) ResizeInside(dst, src, a);  // else the library does nothing
-  return S_OK;
+  if (!palette) return WithinMemory([&] { return ResampleInside(dst, src, a); });
+  if (srcW <= 0 || srcH <= 0) return S_OK;  // the library does nothing
+  return WithinMemory([&] {
+    ResizeInside(dst, src, a);
+    return S_OK;
+  });
 }
 
 // The library's rotated copy also makes the source's transparent colour the
@@ -625,21 +645,24 @@ HRESULT Images::CopyImageSimpleRotate(INT dstImg, INT srcImg, INT dstX, INT dstY
                                       INT srcY, INT w, INT h, INT angle) {
   gdImagePtr dst, src;
   if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
-  const RotateArgs a{static_cast<double>(dstX), static_cast<double>(dstY), srcX, srcY, w, h,
-                     angle};
+  const RotateArgs a{static_cast<double>(dstX), static_cast<double>(dstY), srcX, srcY, w, h, angle};
   const double radius = LibraryRadius(w, h);
   const double side = 2 * radius + 1;
   const int transparent = src->transparent;
   src->transparent = -1;
+  HRESULT hr = S_OK;
   if (std::isnan(radius)) {
     // No loop at all.
   } else if (side * side <= kLibraryWork && RotateFitsInt(a, radius)) {
     gdImageCopyRotated(dst, src, a.dstX, a.dstY, srcX, srcY, w, h, angle);
   } else {
-    RotateInside(dst, src, a);
+    hr = WithinMemory([&] {
+      RotateInside(dst, src, a);
+      return S_OK;
+    });
   }
   src->transparent = transparent;
-  return S_OK;
+  return hr;
 }
 
 }  // namespace morphel
