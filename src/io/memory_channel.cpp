@@ -250,13 +250,21 @@ bool BmpIsWhole(const unsigned char *b, size_t n) {
   return n >= 54 && b[0] == 'B' && b[1] == 'M' && n - 54 == LittleEndian32(b + 34);
 }
 
-// The message for an encoding that did not come out whole: a palette image
-// with no colour has nothing a PNG can hold ("NO IMAGE!"); otherwise the
-// encoders, writing to memory that never refuses bytes, stop early only when
-// their own allocations fail ("NO MEMORY!").
+// libpng refuses images with a side over a million pixels.
+constexpr int kPngMaxSide = 1000000;
+
+// The message for an encoding that did not come out whole. Where the format
+// cannot hold the image ("NO IMAGE!"): a palette image with no colour as PNG
+// (the library writes nothing), a side longer than libpng takes (libpng gives
+// up at the header). Otherwise the encoders, writing into memory that never
+// refuses bytes, stop early only when their own allocations fail ("NO
+// MEMORY!").
 HRESULT ReportIncomplete(const Images &object, gdImagePtr im, size_t count) {
-  const bool noColours = !gdImageTrueColor(im) && gdImageColorsTotal(im) == 0;
-  if (count == 0 && noColours && object.imageType == kFormatPng) return ReportError(kMsgNoImage);
+  if (object.imageType == kFormatPng) {
+    const bool noColours = !gdImageTrueColor(im) && gdImageColorsTotal(im) == 0;
+    const bool tooLong = gdImageSX(im) > kPngMaxSide || gdImageSY(im) > kPngMaxSide;
+    if ((count == 0 && noColours) || tooLong) return ReportError(kMsgNoImage);
+  }
   return ReportError(kMsgNoMemory);
 }
 

@@ -174,5 +174,27 @@ TEST_F(FileTransfer, FailedWriteKeepsTheOldFileAndNothingIsLeftBeside) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
 }
 
+// libpng gives up on a side over a million pixels inside the library's PNG
+// writer, which says nothing: no write succeeds, and the old file stays.
+TEST_F(FileTransfer, PngWriteThatLibpngAbandonsFailsEverywhere) {
+  const std::string path = ScratchPath("abandoned.png");
+  std::ofstream(path) << "old";
+  Text name(path);
+  for (auto [w, h] : {std::pair{1000001, 1}, std::pair{1, 1000001}}) {
+    ASSERT_EQ(obj()->CreateImage(w, h), S_OK);
+    ASSERT_EQ(obj()->SetImageType(kFormatPng), S_OK);
+    EXPECT_EQ(obj()->WriteToFile(name.get()), E_FAIL);
+    EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+    EXPECT_EQ(FileBytes(path), (Bytes{'o', 'l', 'd'}));
+    BSTR text = nullptr;
+    EXPECT_EQ(obj()->WriteToVariable(&text), E_FAIL);
+    EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+    EXPECT_EQ(text, nullptr);
+    VARIANT array;
+    EXPECT_EQ(obj()->WriteToVariableVariant(&array), E_FAIL);
+    EXPECT_EQ(V_VT(&array), VT_EMPTY);
+  }
+}
+
 }  // namespace
 }  // namespace morphel::io_test
