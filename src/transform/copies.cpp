@@ -608,10 +608,13 @@ HRESULT Images::CopyImageMerge(INT dstImg, INT srcImg, INT dstX, INT dstY, INT s
 }
 
 // The library resamples onto true-colour destinations and falls back to its
-// nearest-pixel resize onto palette ones. Calls whose loops are too large for
-// the library are computed here over the destination's pixels; a resample
-// that would still read more than kResampleWork source samples for them
-// (where the library would run for seconds to years, or for ever once its
+// nearest-pixel resize onto palette ones. That resize is computed here, over
+// the destination's pixels, with the library's pixels and palette: the
+// library's own gives no sign when its position tables cannot be allocated
+// (it copies nothing), and runs for ever on large calls. Resamples whose
+// loops are too large for the library are computed here too; one that would
+// still read more than kResampleWork source samples for them (where the
+// library would run for seconds to years, or for ever once its
 // single-precision position stops growing) is refused with E_INVALIDARG.
 HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
                                 INT dstW, INT dstH, INT srcW, INT srcH) {
@@ -619,22 +622,19 @@ HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT 
   if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
   const ResizeArgs a{dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH};
   if (dstW <= 0 || dstH <= 0) return S_OK;  // the library's loops run zero times
-  const bool palette = !gdImageTrueColor(dst);
-  const double libraryWork =
-      palette ? std::fabs(1.0 * srcW) * (1.0 + dstH) + std::fabs(1.0 * srcH) + 1.0 * dstW * dstH
-              : static_cast<double>(dstW) * dstH * SamplesPerPixel(a);
-  // The library forms dstW * srcW and dstH * srcH in int for the palette resize.
-  const bool stretchFits = FitsInt(1LL * dstW * srcW) && FitsInt(1LL * dstH * srcH);
-  if (libraryWork <= kLibraryWork && ResizeFitsInt(a) && (!palette || stretchFits)) {
+  if (!gdImageTrueColor(dst)) {
+    if (srcW <= 0 || srcH <= 0) return S_OK;  // the library does nothing
+    return WithinMemory([&] {
+      ResizeInside(dst, src, a);
+      return S_OK;
+    });
+  }
+  const double libraryWork = static_cast<double>(dstW) * dstH * SamplesPerPixel(a);
+  if (libraryWork <= kLibraryWork && ResizeFitsInt(a)) {
     gdImageCopyResampled(dst, src, dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH);
     return S_OK;
   }
-  if (!palette) return WithinMemory([&] { return ResampleInside(dst, src, a); });
-  if (srcW <= 0 || srcH <= 0) return S_OK;  // the library does nothing
-  return WithinMemory([&] {
-    ResizeInside(dst, src, a);
-    return S_OK;
-  });
+  return WithinMemory([&] { return ResampleInside(dst, src, a); });
 }
 
 // The library's rotated copy also makes the source's transparent colour the

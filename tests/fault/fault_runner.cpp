@@ -664,16 +664,13 @@ const char *OutcomeName(Outcome o) {
 // Faults of the graphics library that the component cannot mend without
 // replacing the function (listed in the README): its TrueType text
 // (gdImageStringFTEx) under failing small allocations; its PNG writer
-// (gdImagePngCtx), which loses its row buffers when libpng gives up
-// part-way (the component still refuses the incomplete file); its
-// nearest-pixel resize (gdImageCopyResized), which copies nothing and says
-// nothing when its two position tables cannot be allocated.
+// (gdImagePngCtx), which loses its row buffers when libpng gives up part-way
+// (the component still refuses the incomplete file).
 bool KnownLibraryFault(const Case &c, FaultModel model, Outcome o) {
   if (c.libgdText) return model == FaultModel::kEvery;
   const bool png =
       c.name.find("PNG") != std::string::npos && c.name.find("Read") == std::string::npos;
-  if (png && o == Outcome::kLeak) return true;
-  return c.name == "CopyImageResize (palette)" && o == Outcome::kBroken;
+  return png && o == Outcome::kLeak;
 }
 
 Row RunOperation(const Case &c, FaultModel model, const std::string &root, long limit) {

@@ -43,13 +43,16 @@ std::vector<CopyCall> OrdinaryCalls() {
       {"copy across both edges",
        [](Images &o, int d, int s) { return o.CopyImage(d, s, -7, 30, 25, -4, 60, 30); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopy(d, s, -7, 30, 25, -4, 60, 30); }},
-      {"copy of nothing", [](Images &o, int d, int s) { return o.CopyImage(d, s, 0, 0, 0, 0, -5, 9); },
+      {"copy of nothing",
+       [](Images &o, int d, int s) { return o.CopyImage(d, s, 0, 0, 0, 0, -5, 9); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopy(d, s, 0, 0, 0, 0, -5, 9); }},
       {"resize down",
        [](Images &o, int d, int s) { return o.CopyImageResize(d, s, 2, 2, 1, 1, 13, 9, 37, 23); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopyResampled(d, s, 2, 2, 1, 1, 13, 9, 37, 23); }},
       {"resize up across the edge",
-       [](Images &o, int d, int s) { return o.CopyImageResize(d, s, -5, 10, 30, 20, 70, 50, 15, 11); },
+       [](Images &o, int d, int s) {
+         return o.CopyImageResize(d, s, -5, 10, 30, 20, 70, 50, 15, 11);
+       },
        [](gdImagePtr d, gdImagePtr s) {
          gdImageCopyResampled(d, s, -5, 10, 30, 20, 70, 50, 15, 11);
        }},
@@ -60,10 +63,14 @@ std::vector<CopyCall> OrdinaryCalls() {
        [](Images &o, int d, int s) { return o.CopyImageMerge(d, s, 40, -3, -2, 5, 30, 20, 100); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopyMerge(d, s, 40, -3, -2, 5, 30, 20, 100); }},
       {"rotate 30",
-       [](Images &o, int d, int s) { return o.CopyImageSimpleRotate(d, s, 25, 20, 5, 5, 20, 14, 30); },
+       [](Images &o, int d, int s) {
+         return o.CopyImageSimpleRotate(d, s, 25, 20, 5, 5, 20, 14, 30);
+       },
        [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 25, 20, 5, 5, 20, 14, 30); }},
       {"rotate -100 at the corner",
-       [](Images &o, int d, int s) { return o.CopyImageSimpleRotate(d, s, 0, 0, 0, 0, 30, 9, -100); },
+       [](Images &o, int d, int s) {
+         return o.CopyImageSimpleRotate(d, s, 0, 0, 0, 0, 30, 9, -100);
+       },
        [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 0, 0, 0, 0, 30, 9, -100); }},
   };
 }
@@ -72,12 +79,10 @@ struct Pairing {
   const char *name;
   bool dstPalette, srcPalette, sameSlot;
 };
-constexpr Pairing kPairings[] = {{"true colour", false, false, false},
-                                 {"palette source", false, true, false},
-                                 {"palette destination", true, false, false},
-                                 {"palette both", true, true, false},
-                                 {"same true-colour slot", false, false, true},
-                                 {"same palette slot", true, true, true}};
+constexpr Pairing kPairings[] = {
+    {"true colour", false, false, false},          {"palette source", false, true, false},
+    {"palette destination", true, false, false},   {"palette both", true, true, false},
+    {"same true-colour slot", false, false, true}, {"same palette slot", true, true, true}};
 
 // Runs call through the object on slots 0 (destination) and 1 (source), and
 // the library's call on clones; the images must come out identical.
@@ -131,7 +136,9 @@ std::vector<CopyCall> HugeCalls() {
        [](gdImagePtr d, gdImagePtr s) { gdImageCopyResampled(d, s, 0, 0, 0, 0, 50, 40, 50, 40); },
        false},
       {"rotation with a wrapping radius draws nothing",
-       [](Images &o, int d, int s) { return o.CopyImageSimpleRotate(d, s, 9, 9, 0, 0, 50000, 10, 5); },
+       [](Images &o, int d, int s) {
+         return o.CopyImageSimpleRotate(d, s, 9, 9, 0, 0, 50000, 10, 5);
+       },
        [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 9, 9, 0, 0, 50000, 10, 5); }},
   };
 }
@@ -151,16 +158,24 @@ std::vector<CopyCall> LargeCalls() {
        [](Images &o, int d, int s) {
          return o.CopyImageResize(d, s, -3, 2, 1, 0, 700000, 30, 40, 30);
        },
-       [](gdImagePtr d, gdImagePtr s) { gdImageCopyResampled(d, s, -3, 2, 1, 0, 700000, 30, 40, 30); },
+       [](gdImagePtr d, gdImagePtr s) {
+         gdImageCopyResampled(d, s, -3, 2, 1, 0, 700000, 30, 40, 30);
+       },
        true, false},
       {"rotation of a large rectangle",
        [](Images &o, int d, int s) {
          return o.CopyImageSimpleRotate(d, s, 20, 30, -1400, -1500, 3000, 3000, 20);
        },
-       [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 20, 30, -1400, -1500, 3000, 3000, 20); }},
+       [](gdImagePtr d, gdImagePtr s) {
+         LibraryRotated(d, s, 20, 30, -1400, -1500, 3000, 3000, 20);
+       }},
       {"copy of a large rectangle",
-       [](Images &o, int d, int s) { return o.CopyImage(d, s, -2000, -1500, -2010, -1502, 5000, 4000); },
-       [](gdImagePtr d, gdImagePtr s) { gdImageCopy(d, s, -2000, -1500, -2010, -1502, 5000, 4000); }},
+       [](Images &o, int d, int s) {
+         return o.CopyImage(d, s, -2000, -1500, -2010, -1502, 5000, 4000);
+       },
+       [](gdImagePtr d, gdImagePtr s) {
+         gdImageCopy(d, s, -2000, -1500, -2010, -1502, 5000, 4000);
+       }},
   };
 }
 
@@ -251,6 +266,45 @@ TEST(Copies, LargeCallsOntoAPaletteWithFreeEntriesAllocateAsTheLibrary) {
   }
 }
 
+// The nearest-pixel resize onto a palette image, computed by the component,
+// gives the pixels and palette of the library's call on varied shapes:
+// shrinking and stretching, rectangles partly or wholly outside either image,
+// a transparent source colour, a palette filling up, an image onto itself.
+TEST(Copies, PaletteResizeIsTheLibrarysOnVariedCalls) {
+  unsigned seed = 2026;
+  auto pick = [&seed](int lo, int hi) {
+    seed = seed * 1103515245u + 12345u;
+    return lo + static_cast<int>((seed >> 8) % static_cast<unsigned>(hi - lo + 1));
+  };
+  for (int n = 0; n < 400; ++n) {
+    ObjectHolder obj;
+    const bool same = pick(0, 5) == 0;
+    gdImagePtr dst = PatternedSlot(obj, 0, pick(1, 40), pick(1, 30), true);
+    gdImagePtr src = same ? dst : PatternedSlot(obj, 1, pick(1, 40), pick(1, 30), pick(0, 1) == 1);
+    if (pick(0, 2) == 0) SetTransparentColour(src, gdImageGetPixel(src, 0, 0));
+    const int args[8] = {pick(-20, 40), pick(-20, 30), pick(-20, 40), pick(-20, 30),
+                         pick(1, 70),   pick(1, 50),   pick(-3, 60),  pick(-3, 45)};
+    gdImagePtr refDst = test::Duplicate(dst);
+    gdImagePtr refSrc = same ? refDst : test::Duplicate(src);
+    SCOPED_TRACE(n);
+    ASSERT_EQ(obj->CopyImageResize(0, same ? 0 : 1, args[0], args[1], args[2], args[3], args[4],
+                                   args[5], args[6], args[7]),
+              S_OK);
+    gdImageCopyResampled(refDst, refSrc, args[0], args[1], args[2], args[3], args[4], args[5],
+                         args[6], args[7]);
+    ASSERT_EQ(test::FirstDifference(dst, refDst), "");
+    ASSERT_EQ(gdImageColorsTotal(dst), gdImageColorsTotal(refDst));
+    for (int i = 0; i < gdImageColorsTotal(dst); ++i) {
+      ASSERT_EQ(std::tuple(dst->red[i], dst->green[i], dst->blue[i], dst->alpha[i], dst->open[i]),
+                std::tuple(refDst->red[i], refDst->green[i], refDst->blue[i], refDst->alpha[i],
+                           refDst->open[i]))
+          << "entry " << i;
+    }
+    gdImageDestroy(refDst);
+    if (!same) gdImageDestroy(refSrc);
+  }
+}
+
 // A one-to-one resample reads one sample per pixel: onto a destination of
 // thirty million pixels it is computed, not refused. Pixels beyond the source
 // average its out-of-image reads, 0.
@@ -273,7 +327,9 @@ TEST(Copies, FailuresReportNoImageAndChangeNothing) {
   const Call calls[] = {
       [](Images &o, int d, int s, int) { return o.CopyImage(d, s, 0, 0, 0, 0, 5, 5); },
       [](Images &o, int d, int s, int) { return o.CopyImageResize(d, s, 0, 0, 0, 0, 5, 5, 3, 3); },
-      [](Images &o, int d, int s, int pct) { return o.CopyImageMerge(d, s, 0, 0, 0, 0, 5, 5, pct); },
+      [](Images &o, int d, int s, int pct) {
+        return o.CopyImageMerge(d, s, 0, 0, 0, 0, 5, 5, pct);
+      },
       [](Images &o, int d, int s, int) {
         return o.CopyImageSimpleRotate(d, s, 2, 2, 0, 0, 5, 5, 45);
       },
@@ -281,7 +337,7 @@ TEST(Copies, FailuresReportNoImageAndChangeNothing) {
   const struct {
     int dst, src, pct;
     bool merge;  // the case applies to the merge only
-  } cases[] = {{3, 3, 50, false}, {3, 0, 50, false}, {0, 3, 50, false}, {-1, 0, 50, false},
+  } cases[] = {{3, 3, 50, false},  {3, 0, 50, false},  {0, 3, 50, false}, {-1, 0, 50, false},
                {0, 10, 50, false}, {10, 0, 50, false}, {0, 1, -1, true},  {0, 1, 101, true}};
   for (const Call &call : calls) {
     for (const auto &c : cases) {
