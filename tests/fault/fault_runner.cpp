@@ -642,6 +642,7 @@ struct Row {
   long tried = 0;
   long ok = 0, failed = 0, crash = 0, hang = 0, sanitizer = 0, leak = 0, broken = 0, known = 0;
   std::string firstBad;
+  unsigned knownKinds = 0;  // the outcomes among the known runs, one bit each
 };
 
 const char *OutcomeName(Outcome o) {
@@ -692,6 +693,7 @@ Row RunOperation(const Case &c, FaultModel model, const std::string &root, long 
     const bool bad = o != Outcome::kOk && o != Outcome::kFailedCleanly;
     if (bad && KnownLibraryFault(c, model, o)) {
       ++row.known;
+      row.knownKinds |= 1u << static_cast<unsigned>(o);
     } else {
       switch (o) {
         case Outcome::kOk:
@@ -739,6 +741,14 @@ int RunModel(FaultModel model, const std::vector<Case> &cases, const std::string
   for (const Case &c : cases) {
     if (!only.empty() && c.name.find(only) == std::string::npos) continue;
     Row row = RunOperation(c, model, root, limit);
+    if (row.firstBad.empty() && row.knownKinds != 0) {
+      row.firstBad = "known:";
+      for (Outcome o : {Outcome::kCrash, Outcome::kHang, Outcome::kSanitizer, Outcome::kLeak,
+                        Outcome::kBroken}) {
+        if (row.knownKinds & (1u << static_cast<unsigned>(o)))
+          row.firstBad += std::string(" ") + OutcomeName(o);
+      }
+    }
     std::printf("%-58.58s %6ld %6ld %6ld %6ld %5ld %4ld %4ld %4ld %6ld %5ld %s\n", row.name.c_str(),
                 row.allocations, row.tried, row.ok, row.failed, row.crash, row.hang, row.sanitizer,
                 row.leak, row.broken, row.known, row.firstBad.c_str());
