@@ -1,4 +1,5 @@
 // Writing the current image to a file and reading a file into the current slot.
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -111,13 +112,15 @@ bool WriteAndClose(FILE *file, const ByteBuffer &bytes) {
 // A free name beside path ("dir/.name.<process>.<n>.tmp"), created empty and
 // opened; null when the directory takes no new file (errno tells why).
 FILE *CreateBeside(const char *path, std::string *name) {
-  static unsigned counter = 0;  // only makes names differ; a clash is retried
+  // Only makes names differ (objects on several threads may write at once);
+  // a clash with any other file is retried.
+  static std::atomic<unsigned> counter{0};
   const std::string full(path);
   size_t cut = full.size();
   while (cut > 0 && !IsSeparator(full[cut - 1])) --cut;
   for (int attempt = 0; attempt < 16; ++attempt) {
     *name = full.substr(0, cut) + "." + full.substr(cut) + "." + std::to_string(ProcessNumber()) +
-            "." + std::to_string(++counter) + ".tmp";
+            "." + std::to_string(counter.fetch_add(1) + 1) + ".tmp";
     if (FILE *file = CreateExclusive(*name)) return file;
     if (errno != EEXIST) return nullptr;
   }
