@@ -14,20 +14,9 @@ constexpr int kMaxPoints = kMaxValues / 2;
 // Element types whose values convert to integers like numbers do.
 bool IsNumericType(VARTYPE vt) {
   switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
+    case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8:
+    case VT_CY: case VT_DECIMAL:
       return true;
     default:
       return false;
@@ -37,27 +26,12 @@ bool IsNumericType(VARTYPE vt) {
 // Bytes of one element of a numeric array type.
 ULONG NumericSize(VARTYPE vt) {
   switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-      return 1;
-    case VT_I2:
-    case VT_UI2:
-      return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-      return 4;
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_CY:
-      return 8;
-    case VT_DECIMAL:
-      return sizeof(DECIMAL);
-    default:
-      return 0;
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: return 2;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: return 4;
+    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: return 8;
+    case VT_DECIMAL: return sizeof(DECIMAL);
+    default: return 0;
   }
 }
 
@@ -130,10 +104,7 @@ class ElementReader {
         *out = value;
         return true;
       }
-      case VT_I4:
-      case VT_UI4:
-      case VT_INT:
-      case VT_UINT: {
+      case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: {
         LONG value;
         std::memcpy(&value, cell, sizeof value);
         *out = value;  // taken as signed
@@ -201,8 +172,7 @@ HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
     const ArrayData data(array);
     if (data.get() == nullptr) return E_INVALIDARG;
     const size_t size = SafeArrayGetElemsize(array);
-    for (int value; read < wanted && reader.Read(data.get() + size_t(read) * size, &value);
-         ++read) {
+    for (int value; read < wanted && reader.Read(data.get() + size_t(read) * size, &value); ++read) {
       if (read % 2 == 0) {
         points[read / 2].x = value;
       } else {

@@ -1,4 +1,6 @@
 // Memory sink and source, their library contexts, and the collection of encoded bytes.
+#include "io/memory_channel_p.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include "core/images.h"
 #include "core/status.h"
 #include "io/codec_p.h"
-#include "io/memory_channel_p.h"
 
 namespace morphel {
 
@@ -54,12 +55,8 @@ size_t MemorySource::Take(unsigned char *out, size_t n) {
 
 namespace {
 
-MemorySink *SinkOf(gdIOCtx *ctx) {
-  return static_cast<MemorySink *>(ctx->data);
-}
-MemorySource *SourceOf(gdIOCtx *ctx) {
-  return static_cast<MemorySource *>(ctx->data);
-}
+MemorySink *SinkOf(gdIOCtx *ctx) { return static_cast<MemorySink *>(ctx->data); }
+MemorySource *SourceOf(gdIOCtx *ctx) { return static_cast<MemorySource *>(ctx->data); }
 
 // A sink never refuses bytes: the count reported is always the count offered.
 int SinkPutBuf(gdIOCtx *ctx, const void *buf, int size) {
@@ -79,9 +76,7 @@ void SinkPutC(gdIOCtx *ctx, int c) {
   }
 }
 
-long SinkTell(gdIOCtx *ctx) {
-  return static_cast<long>(SinkOf(ctx)->count);
-}
+long SinkTell(gdIOCtx *ctx) { return static_cast<long>(SinkOf(ctx)->count); }
 
 int SourceGetBuf(gdIOCtx *ctx, void *buf, int size) {
   if (size <= 0) return 0;
@@ -101,9 +96,7 @@ int SourceSeek(gdIOCtx *ctx, const int position) {
   return 1;
 }
 
-long SourceTell(gdIOCtx *ctx) {
-  return static_cast<long>(SourceOf(ctx)->position);
-}
+long SourceTell(gdIOCtx *ctx) { return static_cast<long>(SourceOf(ctx)->position); }
 
 // The contexts live inside their owners; the library never frees them.
 void KeepContext(gdIOCtx *) {}
@@ -129,9 +122,7 @@ SourceContext::SourceContext(MemorySource *source) {
   ctx_.data = source;
 }
 
-ByteBuffer::~ByteBuffer() {
-  Release();
-}
+ByteBuffer::~ByteBuffer() { Release(); }
 
 bool ByteBuffer::Allocate(size_t size) {
   Release();

@@ -47,9 +47,7 @@ HRESULT LookUpPair(const Images &obj, int dstImg, int srcImg, gdImagePtr *dst, g
   return LookUpSlot(obj, srcImg, src);
 }
 
-bool FitsInt(long long v) {
-  return v >= kIntMin && v <= kIntMax;
-}
+bool FitsInt(long long v) { return v >= kIntMin && v <= kIntMax; }
 
 // [lo, hi) of the positions 0 .. n - 1 whose coordinate start + i lies in
 // 0 .. size - 1.
@@ -136,7 +134,8 @@ void CopyRectangle(gdImagePtr dst, gdImagePtr src, const Rectangle &r, Copy copy
     const Span fromSrc = srcRows.Contains(y) ? srcCols : Span{};
     const Span toDst = dstRows.Contains(y) ? dstCols : Span{};
     WalkRuns(
-        r.w, fromSrc, toDst, [&](long long lo, long long hi) { part(lo, y, hi - lo, 1); }, outside);
+        r.w, fromSrc, toDst, [&](long long lo, long long hi) { part(lo, y, hi - lo, 1); },
+        outside);
   };
   WalkRuns(
       r.h, srcRows, dstRows,
@@ -163,8 +162,8 @@ class ColourMapper {
     }
     if (map_[c] == -1) {
       map_[c] = keep_ ? c
-                      : gdImageColorResolveAlpha(dst_, src_->red[c], src_->green[c], src_->blue[c],
-                                                 src_->alpha[c]);
+                      : gdImageColorResolveAlpha(dst_, src_->red[c], src_->green[c],
+                                                 src_->blue[c], src_->alpha[c]);
     }
     return map_[c];
   }
@@ -316,9 +315,7 @@ HRESULT ResampleInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
 // The source position a destination position k (from the rectangle's corner)
 // shows in the library's nearest-pixel resize: the i whose stretch run
 // [n * i / m, n * (i + 1) / m) holds k, for m source and n destination pixels.
-long long StretchSource(long long k, long long m, long long n) {
-  return ((k + 1) * m - 1) / n;
-}
+long long StretchSource(long long k, long long m, long long n) { return ((k + 1) * m - 1) / n; }
 
 // True when source positions lo .. hi - 1 of m, spread over n destination
 // positions, show in at least one of them.
@@ -394,8 +391,7 @@ void ResizeInside(gdImagePtr dst, gdImagePtr src, const ResizeArgs &a) {
         lastSx = sx;
         read = true;
       }
-      if (!skip)
-        gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j), colour);
+      if (!skip) gdImageSetPixel(dst, static_cast<int>(a.dstX + i), static_cast<int>(a.dstY + j), colour);
     }
   }
 }
@@ -564,8 +560,8 @@ void RotateInside(gdImagePtr dst, gdImagePtr src, const RotateArgs &a) {
 }
 
 bool RotateFitsInt(const RotateArgs &a, double radius) {
-  const double reach =
-      std::fabs(static_cast<double>(a.w)) + std::fabs(static_cast<double>(a.h)) + radius + 2;
+  const double reach = std::fabs(static_cast<double>(a.w)) + std::fabs(static_cast<double>(a.h)) +
+                       radius + 2;
   return std::fabs(static_cast<double>(a.srcX)) + reach < static_cast<double>(kIntMax) &&
          std::fabs(static_cast<double>(a.srcY)) + reach < static_cast<double>(kIntMax);
 }
@@ -645,7 +641,8 @@ HRESULT Images::CopyImageSimpleRotate(INT dstImg, INT srcImg, INT dstX, INT dstY
                                       INT srcY, INT w, INT h, INT angle) {
   gdImagePtr dst, src;
   if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
-  const RotateArgs a{static_cast<double>(dstX), static_cast<double>(dstY), srcX, srcY, w, h, angle};
+  const RotateArgs a{static_cast<double>(dstX), static_cast<double>(dstY), srcX, srcY, w, h,
+                     angle};
   const double radius = LibraryRadius(w, h);
   const double side = 2 * radius + 1;
   const int transparent = src->transparent;

@@ -43,16 +43,13 @@ std::vector<CopyCall> OrdinaryCalls() {
       {"copy across both edges",
        [](Images &o, int d, int s) { return o.CopyImage(d, s, -7, 30, 25, -4, 60, 30); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopy(d, s, -7, 30, 25, -4, 60, 30); }},
-      {"copy of nothing",
-       [](Images &o, int d, int s) { return o.CopyImage(d, s, 0, 0, 0, 0, -5, 9); },
+      {"copy of nothing", [](Images &o, int d, int s) { return o.CopyImage(d, s, 0, 0, 0, 0, -5, 9); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopy(d, s, 0, 0, 0, 0, -5, 9); }},
       {"resize down",
        [](Images &o, int d, int s) { return o.CopyImageResize(d, s, 2, 2, 1, 1, 13, 9, 37, 23); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopyResampled(d, s, 2, 2, 1, 1, 13, 9, 37, 23); }},
       {"resize up across the edge",
-       [](Images &o, int d, int s) {
-         return o.CopyImageResize(d, s, -5, 10, 30, 20, 70, 50, 15, 11);
-       },
+       [](Images &o, int d, int s) { return o.CopyImageResize(d, s, -5, 10, 30, 20, 70, 50, 15, 11); },
        [](gdImagePtr d, gdImagePtr s) {
          gdImageCopyResampled(d, s, -5, 10, 30, 20, 70, 50, 15, 11);
        }},
@@ -63,14 +60,10 @@ std::vector<CopyCall> OrdinaryCalls() {
        [](Images &o, int d, int s) { return o.CopyImageMerge(d, s, 40, -3, -2, 5, 30, 20, 100); },
        [](gdImagePtr d, gdImagePtr s) { gdImageCopyMerge(d, s, 40, -3, -2, 5, 30, 20, 100); }},
       {"rotate 30",
-       [](Images &o, int d, int s) {
-         return o.CopyImageSimpleRotate(d, s, 25, 20, 5, 5, 20, 14, 30);
-       },
+       [](Images &o, int d, int s) { return o.CopyImageSimpleRotate(d, s, 25, 20, 5, 5, 20, 14, 30); },
        [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 25, 20, 5, 5, 20, 14, 30); }},
       {"rotate -100 at the corner",
-       [](Images &o, int d, int s) {
-         return o.CopyImageSimpleRotate(d, s, 0, 0, 0, 0, 30, 9, -100);
-       },
+       [](Images &o, int d, int s) { return o.CopyImageSimpleRotate(d, s, 0, 0, 0, 0, 30, 9, -100); },
        [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 0, 0, 0, 0, 30, 9, -100); }},
   };
 }
@@ -136,9 +129,7 @@ std::vector<CopyCall> HugeCalls() {
        [](gdImagePtr d, gdImagePtr s) { gdImageCopyResampled(d, s, 0, 0, 0, 0, 50, 40, 50, 40); },
        false},
       {"rotation with a wrapping radius draws nothing",
-       [](Images &o, int d, int s) {
-         return o.CopyImageSimpleRotate(d, s, 9, 9, 0, 0, 50000, 10, 5);
-       },
+       [](Images &o, int d, int s) { return o.CopyImageSimpleRotate(d, s, 9, 9, 0, 0, 50000, 10, 5); },
        [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 9, 9, 0, 0, 50000, 10, 5); }},
   };
 }
@@ -158,24 +149,16 @@ std::vector<CopyCall> LargeCalls() {
        [](Images &o, int d, int s) {
          return o.CopyImageResize(d, s, -3, 2, 1, 0, 700000, 30, 40, 30);
        },
-       [](gdImagePtr d, gdImagePtr s) {
-         gdImageCopyResampled(d, s, -3, 2, 1, 0, 700000, 30, 40, 30);
-       },
+       [](gdImagePtr d, gdImagePtr s) { gdImageCopyResampled(d, s, -3, 2, 1, 0, 700000, 30, 40, 30); },
        true, false},
       {"rotation of a large rectangle",
        [](Images &o, int d, int s) {
          return o.CopyImageSimpleRotate(d, s, 20, 30, -1400, -1500, 3000, 3000, 20);
        },
-       [](gdImagePtr d, gdImagePtr s) {
-         LibraryRotated(d, s, 20, 30, -1400, -1500, 3000, 3000, 20);
-       }},
+       [](gdImagePtr d, gdImagePtr s) { LibraryRotated(d, s, 20, 30, -1400, -1500, 3000, 3000, 20); }},
       {"copy of a large rectangle",
-       [](Images &o, int d, int s) {
-         return o.CopyImage(d, s, -2000, -1500, -2010, -1502, 5000, 4000);
-       },
-       [](gdImagePtr d, gdImagePtr s) {
-         gdImageCopy(d, s, -2000, -1500, -2010, -1502, 5000, 4000);
-       }},
+       [](Images &o, int d, int s) { return o.CopyImage(d, s, -2000, -1500, -2010, -1502, 5000, 4000); },
+       [](gdImagePtr d, gdImagePtr s) { gdImageCopy(d, s, -2000, -1500, -2010, -1502, 5000, 4000); }},
   };
 }
 
@@ -327,9 +310,7 @@ TEST(Copies, FailuresReportNoImageAndChangeNothing) {
   const Call calls[] = {
       [](Images &o, int d, int s, int) { return o.CopyImage(d, s, 0, 0, 0, 0, 5, 5); },
       [](Images &o, int d, int s, int) { return o.CopyImageResize(d, s, 0, 0, 0, 0, 5, 5, 3, 3); },
-      [](Images &o, int d, int s, int pct) {
-        return o.CopyImageMerge(d, s, 0, 0, 0, 0, 5, 5, pct);
-      },
+      [](Images &o, int d, int s, int pct) { return o.CopyImageMerge(d, s, 0, 0, 0, 0, 5, 5, pct); },
       [](Images &o, int d, int s, int) {
         return o.CopyImageSimpleRotate(d, s, 2, 2, 0, 0, 5, 5, 45);
       },
@@ -337,7 +318,7 @@ TEST(Copies, FailuresReportNoImageAndChangeNothing) {
   const struct {
     int dst, src, pct;
     bool merge;  // the case applies to the merge only
-  } cases[] = {{3, 3, 50, false},  {3, 0, 50, false},  {0, 3, 50, false}, {-1, 0, 50, false},
+  } cases[] = {{3, 3, 50, false}, {3, 0, 50, false}, {0, 3, 50, false}, {-1, 0, 50, false},
                {0, 10, 50, false}, {10, 0, 50, false}, {0, 1, -1, true},  {0, 1, 101, true}};
   for (const Call &call : calls) {
     for (const auto &c : cases) {
