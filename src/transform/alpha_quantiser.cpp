@@ -329,11 +329,14 @@ void ChoosePalette(const Layout &layout, const uint16_t *counts, Palette &palett
 }
 
 // Writes the nearest entry of every pixel's cell into rows.
-void MapPixels(const Layout &layout, gdImagePtr im, NearestEntries nearest, unsigned char **rows) {
-  for (int y = 0; y < gdImageSY(im); ++y) {
+template <const Layout &layout>
+void MapPixels(gdImagePtr im, NearestEntries nearest, unsigned char **rows) {
+  const int width = gdImageSX(im), height = gdImageSY(im);
+  for (int y = 0; y < height; ++y) {
     const int *source = im->tpixels[y];
-    for (int x = 0; x < gdImageSX(im); ++x) {
-      rows[y][x] = static_cast<unsigned char>(nearest.For(CellIndexOf(layout, source[x])));
+    unsigned char *out = rows[y];
+    for (int x = 0; x < width; ++x) {
+      out[x] = static_cast<unsigned char>(nearest.For(CellIndexOf(layout, source[x])));
     }
   }
 }
@@ -344,15 +347,20 @@ struct AlphaExtremes {
   bool opaque = false;
 };
 
-// Counts every pixel in its cell; counts stop at their maximum.
-AlphaExtremes CountPixels(const Layout &layout, gdImagePtr im, uint16_t *counts) {
+// Counts every pixel in its cell; counts stop at their maximum. The alpha
+// extremes are looked for only where entries take alpha.
+template <const Layout &layout>
+AlphaExtremes CountPixels(gdImagePtr im, uint16_t *counts) {
   AlphaExtremes seen;
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const int width = gdImageSX(im), height = gdImageSY(im);
+  for (int y = 0; y < height; ++y) {
     const int *row = im->tpixels[y];
-    for (int x = 0; x < gdImageSX(im); ++x) {
-      const int alpha = gdTrueColorGetAlpha(row[x]);
-      seen.transparent |= alpha == gdAlphaTransparent;
-      seen.opaque |= alpha == gdAlphaOpaque;
+    for (int x = 0; x < width; ++x) {
+      if constexpr (layout.pinsAlpha) {
+        const int alpha = gdTrueColorGetAlpha(row[x]);
+        seen.transparent |= alpha == gdAlphaTransparent;
+        seen.opaque |= alpha == gdAlphaOpaque;
+      }
       uint16_t &n = counts[CellIndexOf(layout, row[x])];
       if (n != UINT16_MAX) ++n;
     }
@@ -422,17 +430,19 @@ struct FreeDeleter {
 };
 
 // Median cut of im's pixels in the given layout; see the header.
-bool Quantise(const Layout &layout, gdImagePtr im) {
+// A template over the layout, so that the per-pixel passes see it as constant.
+template <const Layout &layout>
+bool Quantise(gdImagePtr im) {
   const size_t cells = static_cast<size_t>(layout.Cells());
   std::unique_ptr<uint16_t[], FreeDeleter> counts(
       static_cast<uint16_t *>(std::calloc(cells, sizeof(uint16_t))));
   unsigned char **rows = counts ? AllocateRows(gdImageSX(im), gdImageSY(im)) : nullptr;
   if (rows == nullptr) return false;
-  const AlphaExtremes seen = CountPixels(layout, im, counts.get());
+  const AlphaExtremes seen = CountPixels<layout>(im, counts.get());
   Palette palette;
   ChoosePalette(layout, counts.get(), palette);
   std::memset(counts.get(), 0, cells * sizeof(uint16_t));
-  MapPixels(layout, im, NearestEntries(layout, counts.get(), palette), rows);
+  MapPixels<layout>(im, NearestEntries(layout, counts.get(), palette), rows);
   if (layout.pinsAlpha) PinExtremeAlphas(palette, seen);
   BecomePaletteImage(im, palette, rows);
   return true;
@@ -441,11 +451,11 @@ bool Quantise(const Layout &layout, gdImagePtr im) {
 }  // namespace
 
 bool QuantiseWithAlpha(gdImagePtr im) {
-  return Quantise(kWithAlpha, im);
+  return Quantise<kWithAlpha>(im);
 }
 
 bool QuantiseColourOnly(gdImagePtr im) {
-  return Quantise(kColourOnly, im);
+  return Quantise<kColourOnly>(im);
 }
 
 }  // namespace morphel
