@@ -7,7 +7,7 @@ page faults included), which the other jobs of a shared machine do not inflate
 the way they inflate elapsed time.
 
     MORPHEL_LIBRARY=build/default/libmorphel.so \\
-    PYTHONPATH=build/default/tests/python /usr/bin/python3 bench/python_bench.py
+    PYTHONPATH=build/default/python-built /usr/bin/python3 bench/python_bench.py
 
 The by-name rows are measured with the compiled calls and, in a second process
 with MORPHEL_PURE_PYTHON=1, with the ctypes calls they fall back to.

@@ -1,25 +1,27 @@
 #include "core/ansi_text.h"
 
+#include "core/status.h"
+
 namespace morphel {
 
-bool AnsiText::Convert(BSTR text) {
+HRESULT AnsiText::Convert(BSTR text) {
   text_.clear();
   int length = static_cast<int>(SysStringLen(text));
-  if (length == 0) return true;
+  if (length == 0) return S_OK;
   int needed = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return false;
+  if (needed <= 0) return S_FALSE;
   try {
     text_.resize(static_cast<size_t>(needed));
   } catch (...) {
-    return false;
+    return ReportError(kMsgNoMemory);
   }
   int written = WideCharToMultiByte(CP_ACP, 0, text, length, text_.data(), needed, nullptr, nullptr);
   if (written <= 0) {
     text_.clear();
-    return false;
+    return S_FALSE;
   }
   text_.resize(static_cast<size_t>(written));
-  return true;
+  return S_OK;
 }
 
 BSTR AnsiToBstr(const char *text, int length) {

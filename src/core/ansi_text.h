@@ -13,9 +13,10 @@ namespace morphel {
 // UTF-16 form (any non-ASCII text in UTF-8) converts in full.
 class AnsiText {
  public:
-  // False when the text cannot be converted at all; the operation then returns
-  // S_FALSE and does nothing further. A null string converts to "".
-  bool Convert(BSTR text);
+  // S_OK when converted (a null string converts to ""); S_FALSE when the text
+  // cannot be converted at all, which the operation returns, doing nothing
+  // further; E_FAIL with "NO MEMORY!" when the buffer cannot be had.
+  HRESULT Convert(BSTR text);
   const char *c_str() const { return text_.c_str(); }
   size_t size() const { return text_.size(); }
 

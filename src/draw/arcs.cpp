@@ -50,10 +50,8 @@ HRESULT Images::DrawFilledArc(INT x, INT y, INT w, INT h, INT s, INT e) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
   const ArcRange range = ArcRangeFor(s, e);
-  if (!range.empty) {
-    gdImageFilledArc(im, x, y, w, h, range.start, range.end, penColor, gdPie);
-  }
-  return S_OK;
+  if (range.empty) return S_OK;
+  return FilledArcChecked(im, x, y, w, h, range.start, range.end, penColor);
 }
 
 }  // namespace morphel

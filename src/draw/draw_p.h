@@ -9,6 +9,14 @@
 
 namespace morphel {
 
+// The library's filled polygon (also under filled arcs) keeps its edge
+// crossings in a buffer of the image's that it allocates on demand and, when
+// that fails, draws nothing and says nothing. Fills the polygon and reports
+// "NO MEMORY!" when the buffer could not be had (the image is then
+// unchanged, and the buffer's record is mended for later calls).
+HRESULT FilledPolygonChecked(gdImagePtr im, gdPointPtr points, int count, int colour);
+HRESULT FilledArcChecked(gdImagePtr im, int x, int y, int w, int h, int s, int e, int colour);
+
 // Allocates (r, g, b, a) in im, else takes the nearest colour there, and makes
 // the result the pen colour; "NO COLOR!" when neither gives a colour.
 HRESULT ResolvePenColour(Images &obj, gdImagePtr im, int r, int g, int b, int a);

@@ -189,6 +189,14 @@ HRESULT ReadPolygon(const VARIANT *arg, int n, gdPoint *points, int *count) {
 
 enum class PolygonKind { kOutline, kFilled };
 
+// Whether the library's crossing buffer was lost: a failed first allocation
+// leaves none, a failed growth frees it but keeps the larger size recorded.
+HRESULT CheckCrossingBuffer(gdImagePtr im) {
+  if (im->polyInts != nullptr) return S_OK;
+  im->polyAllocated = 0;
+  return ReportError(kMsgNoMemory);
+}
+
 HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind) {
   gdImagePtr im;
   if (HRESULT hr = obj.LookUpImage(&im); FAILED(hr)) return hr;
@@ -197,7 +205,7 @@ HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind
   int count = 0;
   if (HRESULT hr = ReadPolygon(arg, n, points, &count); FAILED(hr)) return hr;
   if (kind == PolygonKind::kFilled) {
-    gdImageFilledPolygon(im, points, count, obj.penColor);
+    return FilledPolygonChecked(im, points, count, obj.penColor);
   } else {
     gdImagePolygon(im, points, count, obj.penColor);
   }
@@ -205,6 +213,17 @@ HRESULT DrawPolygonFrom(const Images &obj, VARIANT *arg, int n, PolygonKind kind
 }
 
 }  // namespace
+
+HRESULT FilledPolygonChecked(gdImagePtr im, gdPointPtr points, int count, int colour) {
+  // One point or none needs no crossings; a lone row is drawn as a line.
+  gdImageFilledPolygon(im, points, count, colour);
+  return count >= 2 ? CheckCrossingBuffer(im) : S_OK;
+}
+
+HRESULT FilledArcChecked(gdImagePtr im, int x, int y, int w, int h, int s, int e, int colour) {
+  gdImageFilledArc(im, x, y, w, h, s, e, colour, gdPie);
+  return CheckCrossingBuffer(im);
+}
 
 HRESULT Images::DrawFilledPolygon(VARIANT *pArray, INT n) {
   return DrawPolygonFrom(*this, pArray, n, PolygonKind::kFilled);

@@ -184,7 +184,9 @@ struct Invoker {
       HRESULT hr = binder.Bind(&params->rgvarg[position]);
       if (FAILED(hr)) {
         if (argErr != nullptr) *argErr = position;
-        return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
+        // An argument that could not be converted for want of memory is
+        // not of the wrong type.
+        return hr == DISP_E_OVERFLOW || hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;
       }
     }
     return S_OK;

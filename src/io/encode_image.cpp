@@ -1,6 +1,7 @@
 // The shared encode rule and the save-alpha rule.
 #include "core/images.h"
 #include "io/codec_p.h"
+#include "transform/alpha_quantiser_p.h"
 
 namespace morphel {
 
@@ -11,6 +12,7 @@ void ApplySaveAlphaRule(const Images &object, gdImagePtr im) {
 namespace {
 
 constexpr int kGifMaxSide = 65535;
+constexpr int kJpegMaxSide = 65500;
 
 // A true-colour image goes out as GIF through a temporary copy reduced to at
 // most 256 colours without dithering; the slot image is left as it is. The
@@ -31,7 +33,7 @@ EncodeOutcome EncodeGif(gdImagePtr im, gdIOCtx *out) {
   SetNewImageFlags(copy);
   gdImageCopy(copy, im, 0, 0, 0, 0, width, height);
   EncodeOutcome outcome = EncodeOutcome::kComplete;
-  if (gdImageTrueColorToPalette(copy, 0, 256)) {
+  if (QuantiseColourOnly(copy)) {
     gdImageGifCtx(copy, out);
   } else {
     outcome = EncodeOutcome::kNoMemory;
@@ -48,6 +50,10 @@ EncodeOutcome EncodeImage(const Images &object, gdImagePtr im, gdIOCtx *out) {
       gdImagePngCtx(im, out);
       return EncodeOutcome::kComplete;
     case kFormatJpeg:
+      // The JPEG library refuses longer sides; that is not a want of memory.
+      if (gdImageSX(im) > kJpegMaxSide || gdImageSY(im) > kJpegMaxSide) {
+        return EncodeOutcome::kNotEncodable;
+      }
       gdImageJpegCtx(im, out, object.jpegQuality);
       return EncodeOutcome::kComplete;
     case kFormatWbmp:

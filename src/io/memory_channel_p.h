@@ -92,11 +92,19 @@ struct EncodedBytes {
   int passes = 0;
 };
 
+// Whether length bytes are a whole file of the format, as its structure says:
+// PNG whole chunks from the header to the end chunk, JPEG start and end
+// markers, GIF whole blocks up to the trailer, WBMP and BMP exactly the size
+// their headers give. Nothing may follow the end.
+bool EncodingIsWhole(int format, const unsigned char *bytes, size_t length);
+
 // Encodes the object's current image im in its format: the save-alpha rule,
 // then one pass into a buffer that starts at 50000 bytes and grows as the
-// encoder writes. Fails with "NO MEMORY!" when a buffer
-// cannot be had or the encoder ran out of memory, and with "NO IMAGE!" when the
-// encoder produced no bytes at all or the format cannot hold the image.
+// encoder writes. Succeeds only with a whole file of the format. Fails with
+// "NO MEMORY!" when a buffer cannot be had or the encoder stopped part-way
+// (the library's encoders do so only when their allocations fail), and with
+// "NO IMAGE!" when the format cannot hold the image (too large, or a palette
+// image without colours as PNG).
 HRESULT CollectEncodedBytes(const Images &object, gdImagePtr im, EncodedBytes *out);
 
 }  // namespace morphel

@@ -61,7 +61,7 @@ HRESULT Images::DrawText(INT x, INT y, BSTR str) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
   AnsiText text;
-  if (!text.Convert(str)) return S_FALSE;
+  if (HRESULT hr = text.Convert(str); hr != S_OK) return hr;
   gdImageString(im, builtinFont, x, y, GlyphBytes(text.c_str()), penColor);
   return S_OK;
 }
@@ -72,7 +72,7 @@ HRESULT Images::DrawTextAngle(INT x, INT y, INT angle, BSTR str) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
   AnsiText text;
-  if (!text.Convert(str)) return S_FALSE;
+  if (HRESULT hr = text.Convert(str); hr != S_OK) return hr;
   const double radians = angle * kTextRadiansPerDegree;
   const double c = std::cos(radians), s = std::sin(radians);
   const int width = builtinFont->w;

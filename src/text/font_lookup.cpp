@@ -13,9 +13,13 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <memory>
+#include <new>
 #endif
 
 namespace morphel {
@@ -155,23 +159,34 @@ class FontDirectoryCollector {
  public:
   explicit FontDirectoryCollector(size_t capacity) : capacity_(capacity) {}
 
-  void Visit(const fs::path &directory, int depth) {
+  // Read with the C library's directory calls: the standard library's
+  // directory iteration ends the process when memory runs out inside it.
+  // Throws std::bad_alloc when memory runs out.
+  void Visit(const std::string &directory, int depth) {
     if (full_ || depth > kMaxFontDirectoryDepth) return;
-    std::vector<fs::path> subdirectories;
+    std::vector<std::string> subdirectories;
     bool holdsFont = false;
-    std::error_code error;
-    for (fs::directory_iterator it(directory, error), end; !error && it != end;
-         it.increment(error)) {
-      std::error_code ignored;
-      if (!it->is_symlink(ignored) && it->is_directory(ignored)) {
-        subdirectories.push_back(it->path());
-      } else if (HasFontExtension(it->path()) && it->is_regular_file(ignored)) {
+    DIR *listing = opendir(directory.c_str());
+    if (listing == nullptr) {
+      if (errno == ENOMEM) throw std::bad_alloc();
+      return;
+    }
+    std::unique_ptr<DIR, int (*)(DIR *)> closer(listing, closedir);
+    while (const dirent *entry = readdir(listing)) {
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      const std::string path = directory + "/" + entry->d_name;
+      struct stat link, target;
+      if (lstat(path.c_str(), &link) != 0) continue;
+      if (S_ISDIR(link.st_mode)) {
+        subdirectories.push_back(path);
+      } else if (HasFontExtension(path) && stat(path.c_str(), &target) == 0 &&
+                 S_ISREG(target.st_mode)) {
         holdsFont = true;
       }
     }
-    if (holdsFont) Add(directory.string());
+    if (holdsFont) Add(directory);
     std::sort(subdirectories.begin(), subdirectories.end());
-    for (const fs::path &sub : subdirectories) Visit(sub, depth + 1);
+    for (const std::string &sub : subdirectories) Visit(sub, depth + 1);
   }
 
   const std::string &Joined() const { return joined_; }

@@ -153,7 +153,7 @@ SAFEARRAY *MakeRectangleArray(const int (&values)[4]) {
 template <size_t N>
 HRESULT StoreText(BSTR str, char (&field)[N]) {
   AnsiText text;
-  if (!text.Convert(str)) return S_FALSE;
+  if (HRESULT hr = text.Convert(str); hr != S_OK) return hr;
   if (text.size() >= N) return E_INVALIDARG;
   std::memcpy(field, text.c_str(), text.size() + 1);
   return S_OK;
@@ -197,7 +197,7 @@ HRESULT Images::DrawTextTTF(INT x, INT y, BSTR str) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
   AnsiText text;
-  if (!text.Convert(str)) return S_FALSE;
+  if (HRESULT hr = text.Convert(str); hr != S_OK) return hr;
   const int colour = !gdImageTrueColor(im) && textAntialias == 0 ? -penColor : penColor;
   return RunTextCall(*this, {im, nullptr, colour, 0.0, x, y}, text);
 }
@@ -207,7 +207,7 @@ HRESULT Images::DrawTextAngleTTF(INT x, INT y, INT angle, BSTR str) {
   gdImagePtr im;
   if (HRESULT hr = LookUpImage(&im); FAILED(hr)) return hr;
   AnsiText text;
-  if (!text.Convert(str)) return S_FALSE;
+  if (HRESULT hr = text.Convert(str); hr != S_OK) return hr;
   const double radians = angle * kTrueTypeRadiansPerDegree;
   return RunTextCall(*this, {im, nullptr, penColor, radians, x, y}, text);
 }
@@ -216,7 +216,7 @@ HRESULT Images::DrawTextAngleTTF(INT x, INT y, INT angle, BSTR str) {
 HRESULT Images::GetTextTTFRectangle(INT x, INT y, BSTR str, VARIANT *pVal) {
   if (pVal == nullptr) return E_POINTER;
   AnsiText text;
-  if (!text.Convert(str)) return S_FALSE;
+  if (HRESULT hr = text.Convert(str); hr != S_OK) return hr;
   int corners[8] = {};
   if (HRESULT hr = RunTextCall(*this, {nullptr, corners, penColor, 0.0, x, y}, text); FAILED(hr)) {
     return hr;

@@ -1,6 +1,7 @@
-// The alpha-aware median-cut quantiser: a histogram over red, green, blue and
-// alpha, boxes split first by population and then by size, one palette entry
-// per box, and a nearest-entry map worked out one block of cells at a time.
+// The median-cut quantisers: a histogram over red, green, blue and (in the
+// alpha-aware layout) alpha, boxes split first by population and then by size,
+// one palette entry per box, and a nearest-entry map worked out one block of
+// cells at a time.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -16,21 +17,32 @@ namespace morphel {
 namespace {
 
 // Axes: red, green and blue (0..255) and the library's alpha (0 opaque ..
-// 127 transparent). A cell keeps 5, 6, 5 and 3 bits of them.
+// 127 transparent). A cell keeps 5, 6 and 5 bits of the colours; the
+// alpha-aware layout keeps 3 bits of alpha, the colour-only one none (every
+// alpha falls in one cell, which weighs nothing in distances).
 constexpr int kAxes = 4;
-constexpr int kShift[kAxes] = {3, 2, 3, 4};
-constexpr int kLastCell[kAxes] = {31, 63, 31, 7};
-// Distance weights: per squared unit red counts 4, green 9, blue 1, alpha 16.
-constexpr int kScale[kAxes] = {2, 3, 1, 4};
 // The histogram is one flat array with alpha outermost and blue innermost, so
 // that a mostly opaque picture touches one eighth of it.
 constexpr int kStride[kAxes] = {64 * 32, 32, 1, 32 * 64 * 32};
 static_assert(kStride[2] == 1, "blue runs are contiguous");
-constexpr int kHistogramCells = 32 * 64 * 32 * 8;
 constexpr int kMaxEntries = gdMaxColors;
 // The nearest-entry map is worked out for blocks of 4 x 8 x 4 x 1 cells.
 constexpr int kBlockSpan[kAxes] = {4, 8, 4, 1};
 constexpr int kBlockCells = 4 * 8 * 4 * 1;
+
+// One channel layout of the median cut.
+struct Layout {
+  int shift[kAxes];     // bits dropped from each channel to find its cell
+  int lastCell[kAxes];  // highest cell number on each axis
+  // Distance weights: per squared unit red counts 4, green 9, blue 1 and (in
+  // the alpha-aware layout) alpha 16.
+  int scale[kAxes];
+  bool pinsAlpha;  // entries take the mean alpha, extremes pinned; else opaque
+  int Cells() const { return (lastCell[3] + 1) * kStride[3]; }
+};
+
+constexpr Layout kWithAlpha = {{3, 2, 3, 4}, {31, 63, 31, 7}, {2, 3, 1, 4}, true};
+constexpr Layout kColourOnly = {{3, 2, 3, 7}, {31, 63, 31, 0}, {2, 3, 1, 0}, false};
 
 using Cell = std::array<int, kAxes>;
 using Colour = std::array<int, kAxes>;  // red, green, blue, alpha
@@ -40,11 +52,11 @@ int Square(int v) {
 }
 
 // The cell of a packed pixel, as an index into the flat histogram.
-inline int CellIndexOf(int pixel) {
-  return (gdTrueColorGetRed(pixel) >> kShift[0]) * kStride[0] +
-         (gdTrueColorGetGreen(pixel) >> kShift[1]) * kStride[1] +
-         (gdTrueColorGetBlue(pixel) >> kShift[2]) * kStride[2] +
-         (gdTrueColorGetAlpha(pixel) >> kShift[3]) * kStride[3];
+inline int CellIndexOf(const Layout &layout, int pixel) {
+  return (gdTrueColorGetRed(pixel) >> layout.shift[0]) * kStride[0] +
+         (gdTrueColorGetGreen(pixel) >> layout.shift[1]) * kStride[1] +
+         (gdTrueColorGetBlue(pixel) >> layout.shift[2]) * kStride[2] +
+         (gdTrueColorGetAlpha(pixel) >> layout.shift[3]) * kStride[3];
 }
 
 int IndexOf(const Cell &c) {
@@ -56,8 +68,8 @@ Cell CellAt(int index) {
 }
 
 // The centre of cell number `cell` on an axis, in channel units.
-int CellCentre(int axis, int cell) {
-  return (cell << kShift[axis]) + (1 << kShift[axis]) / 2;
+int CellCentre(const Layout &layout, int axis, int cell) {
+  return (cell << layout.shift[axis]) + (1 << layout.shift[axis]) / 2;
 }
 
 // Calls visit(cell, count) for the cells from lo to hi (inclusive on every
@@ -90,8 +102,8 @@ struct Box {
 };
 
 // Extent of a box on one axis in channel units, times the axis weight.
-int ScaledExtent(const Box &box, int axis) {
-  return ((box.hi[axis] - box.lo[axis]) << kShift[axis]) * kScale[axis];
+int ScaledExtent(const Layout &layout, const Box &box, int axis) {
+  return ((box.hi[axis] - box.lo[axis]) << layout.shift[axis]) * layout.scale[axis];
 }
 
 bool SliceHoldsPixels(const uint16_t *counts, const Box &box, int axis, int v) {
@@ -103,7 +115,7 @@ bool SliceHoldsPixels(const uint16_t *counts, const Box &box, int axis, int v) {
 // Shrinks the box to the cells that hold pixels, axis by axis (red, green,
 // blue, alpha; lower bound first), each new bound narrowing the later scans;
 // then measures its size and population.
-void ShrinkAndMeasure(const uint16_t *counts, Box &box) {
+void ShrinkAndMeasure(const Layout &layout, const uint16_t *counts, Box &box) {
   for (int axis = 0; axis < kAxes; ++axis) {
     for (int v = box.lo[axis]; box.hi[axis] > box.lo[axis] && v <= box.hi[axis]; ++v) {
       if (SliceHoldsPixels(counts, box, axis, v)) {
@@ -119,7 +131,7 @@ void ShrinkAndMeasure(const uint16_t *counts, Box &box) {
     }
   }
   box.size = 0;
-  for (int axis = 0; axis < kAxes; ++axis) box.size += Square(ScaledExtent(box, axis));
+  for (int axis = 0; axis < kAxes; ++axis) box.size += Square(ScaledExtent(layout, box, axis));
   box.population = 0;
   VisitCells(counts, box.lo, box.hi, [&box](const Cell &, int n) {
     box.population += n != 0;
@@ -144,12 +156,12 @@ int BoxToSplit(const Box *boxes, int count) {
 }
 
 // The longest scaled axis; ties go to green, then red, then blue, then alpha.
-int SplitAxis(const Box &box) {
-  int axis = 1, longest = ScaledExtent(box, 1);
+int SplitAxis(const Layout &layout, const Box &box) {
+  int axis = 1, longest = ScaledExtent(layout, box, 1);
   for (int candidate : {0, 2, 3}) {
-    if (ScaledExtent(box, candidate) > longest) {
+    if (ScaledExtent(layout, box, candidate) > longest) {
       axis = candidate;
-      longest = ScaledExtent(box, candidate);
+      longest = ScaledExtent(layout, box, candidate);
     }
   }
   return axis;
@@ -158,10 +170,10 @@ int SplitAxis(const Box &box) {
 // Median cut from one box over the whole histogram up to kMaxEntries boxes,
 // or fewer when none can be split. A split keeps the lower half (up to the
 // midpoint) in place and appends the upper half. Returns the box count.
-int CutBoxes(const uint16_t *counts, Box *boxes) {
+int CutBoxes(const Layout &layout, const uint16_t *counts, Box *boxes) {
   boxes[0].lo = {0, 0, 0, 0};
-  boxes[0].hi = {kLastCell[0], kLastCell[1], kLastCell[2], kLastCell[3]};
-  ShrinkAndMeasure(counts, boxes[0]);
+  boxes[0].hi = {layout.lastCell[0], layout.lastCell[1], layout.lastCell[2], layout.lastCell[3]};
+  ShrinkAndMeasure(layout, counts, boxes[0]);
   int count = 1;
   while (count < kMaxEntries) {
     const int chosen = BoxToSplit(boxes, count);
@@ -169,24 +181,26 @@ int CutBoxes(const uint16_t *counts, Box *boxes) {
     Box &lower = boxes[chosen];
     Box &upper = boxes[count];
     upper = lower;
-    const int axis = SplitAxis(lower);
+    const int axis = SplitAxis(layout, lower);
     const int middle = (lower.lo[axis] + lower.hi[axis]) / 2;
     lower.hi[axis] = middle;
     upper.lo[axis] = middle + 1;
-    ShrinkAndMeasure(counts, lower);
-    ShrinkAndMeasure(counts, upper);
+    ShrinkAndMeasure(layout, counts, lower);
+    ShrinkAndMeasure(layout, counts, upper);
     ++count;
   }
   return count;
 }
 
-// The colour of a box: the count-weighted mean of its cells' centres, rounded.
-Colour BoxColour(const uint16_t *counts, const Box &box) {
+// The colour of a box: the count-weighted mean of its cells' centres, rounded;
+// opaque in the colour-only layout.
+Colour BoxColour(const Layout &layout, const uint16_t *counts, const Box &box) {
   long long total = 0;
   long long sums[kAxes] = {};
   VisitCells(counts, box.lo, box.hi, [&](const Cell &c, int n) {
     total += n;
-    for (int axis = 0; axis < kAxes; ++axis) sums[axis] += 1LL * CellCentre(axis, c[axis]) * n;
+    for (int axis = 0; axis < kAxes; ++axis)
+      sums[axis] += 1LL * CellCentre(layout, axis, c[axis]) * n;
     return true;
   });
   if (total == 0) return {255, 255, 255, gdAlphaOpaque};  // an empty box: not reached
@@ -194,6 +208,7 @@ Colour BoxColour(const uint16_t *counts, const Box &box) {
   for (int axis = 0; axis < kAxes; ++axis) {
     colour[axis] = static_cast<int>((sums[axis] + total / 2) / total);
   }
+  if (!layout.pinsAlpha) colour[3] = gdAlphaOpaque;
   return colour;
 }
 
@@ -209,7 +224,8 @@ struct Palette {
 // nearest to some cell of the block.
 class NearestEntries {
  public:
-  NearestEntries(uint16_t *cache, const Palette &palette) : cache_(cache), palette_(palette) {}
+  NearestEntries(const Layout &layout, uint16_t *cache, const Palette &palette)
+      : layout_(layout), cache_(cache), palette_(palette) {}
 
   int For(int cellIndex) {
     if (cache_[cellIndex] == 0) FillBlock(CellAt(cellIndex));
@@ -222,8 +238,8 @@ class NearestEntries {
     int lo[kAxes], hi[kAxes];  // centres of the block's first and last cells
     for (int axis = 0; axis < kAxes; ++axis) {
       first[axis] = cell[axis] / kBlockSpan[axis] * kBlockSpan[axis];
-      lo[axis] = CellCentre(axis, first[axis]);
-      hi[axis] = CellCentre(axis, first[axis] + kBlockSpan[axis] - 1);
+      lo[axis] = CellCentre(layout_, axis, first[axis]);
+      hi[axis] = CellCentre(layout_, axis, first[axis] + kBlockSpan[axis] - 1);
     }
     int candidates[kMaxEntries];
     const int candidateCount = Candidates(lo, hi, candidates);
@@ -248,7 +264,7 @@ class NearestEntries {
     for (int i = 0; i < palette_.count; ++i) {
       int near = 0, far = 0;
       for (int axis = 0; axis < kAxes; ++axis) {
-        const int x = palette_.entries[i][axis], scale = kScale[axis];
+        const int x = palette_.entries[i][axis], scale = layout_.scale[axis];
         if (x < lo[axis]) {
           near += Square((x - lo[axis]) * scale);
           far += Square((x - hi[axis]) * scale);
@@ -281,8 +297,8 @@ class NearestEntries {
       int terms[kAxes][8] = {};
       for (int axis = 0; axis < kAxes; ++axis) {
         for (int j = 0; j < kBlockSpan[axis]; ++j) {
-          const int centre = lo[axis] + (j << kShift[axis]);
-          terms[axis][j] = Square((centre - entry[axis]) * kScale[axis]);
+          const int centre = lo[axis] + (j << layout_.shift[axis]);
+          terms[axis][j] = Square((centre - entry[axis]) * layout_.scale[axis]);
         }
       }
       int n = 0;
@@ -300,23 +316,27 @@ class NearestEntries {
     }
   }
 
+  const Layout &layout_;
   uint16_t *cache_;
   const Palette &palette_;
 };
 
 // One palette entry per box of the median cut over the counted histogram.
-void ChoosePalette(const uint16_t *counts, Palette &palette) {
+void ChoosePalette(const Layout &layout, const uint16_t *counts, Palette &palette) {
   Box boxes[kMaxEntries];
-  palette.count = CutBoxes(counts, boxes);
-  for (int i = 0; i < palette.count; ++i) palette.entries[i] = BoxColour(counts, boxes[i]);
+  palette.count = CutBoxes(layout, counts, boxes);
+  for (int i = 0; i < palette.count; ++i) palette.entries[i] = BoxColour(layout, counts, boxes[i]);
 }
 
 // Writes the nearest entry of every pixel's cell into rows.
+template <const Layout &layout>
 void MapPixels(gdImagePtr im, NearestEntries nearest, unsigned char **rows) {
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const int width = gdImageSX(im), height = gdImageSY(im);
+  for (int y = 0; y < height; ++y) {
     const int *source = im->tpixels[y];
-    for (int x = 0; x < gdImageSX(im); ++x) {
-      rows[y][x] = static_cast<unsigned char>(nearest.For(CellIndexOf(source[x])));
+    unsigned char *out = rows[y];
+    for (int x = 0; x < width; ++x) {
+      out[x] = static_cast<unsigned char>(nearest.For(CellIndexOf(layout, source[x])));
     }
   }
 }
@@ -327,16 +347,21 @@ struct AlphaExtremes {
   bool opaque = false;
 };
 
-// Counts every pixel in its cell; counts stop at their maximum.
+// Counts every pixel in its cell; counts stop at their maximum. The alpha
+// extremes are looked for only where entries take alpha.
+template <const Layout &layout>
 AlphaExtremes CountPixels(gdImagePtr im, uint16_t *counts) {
   AlphaExtremes seen;
-  for (int y = 0; y < gdImageSY(im); ++y) {
+  const int width = gdImageSX(im), height = gdImageSY(im);
+  for (int y = 0; y < height; ++y) {
     const int *row = im->tpixels[y];
-    for (int x = 0; x < gdImageSX(im); ++x) {
-      const int alpha = gdTrueColorGetAlpha(row[x]);
-      seen.transparent |= alpha == gdAlphaTransparent;
-      seen.opaque |= alpha == gdAlphaOpaque;
-      uint16_t &n = counts[CellIndexOf(row[x])];
+    for (int x = 0; x < width; ++x) {
+      if constexpr (layout.pinsAlpha) {
+        const int alpha = gdTrueColorGetAlpha(row[x]);
+        seen.transparent |= alpha == gdAlphaTransparent;
+        seen.opaque |= alpha == gdAlphaOpaque;
+      }
+      uint16_t &n = counts[CellIndexOf(layout, row[x])];
       if (n != UINT16_MAX) ++n;
     }
   }
@@ -404,21 +429,33 @@ struct FreeDeleter {
   void operator()(void *p) const { std::free(p); }
 };
 
+// Median cut of im's pixels in the given layout; see the header.
+// A template over the layout, so that the per-pixel passes see it as constant.
+template <const Layout &layout>
+bool Quantise(gdImagePtr im) {
+  const size_t cells = static_cast<size_t>(layout.Cells());
+  std::unique_ptr<uint16_t[], FreeDeleter> counts(
+      static_cast<uint16_t *>(std::calloc(cells, sizeof(uint16_t))));
+  unsigned char **rows = counts ? AllocateRows(gdImageSX(im), gdImageSY(im)) : nullptr;
+  if (rows == nullptr) return false;
+  const AlphaExtremes seen = CountPixels<layout>(im, counts.get());
+  Palette palette;
+  ChoosePalette(layout, counts.get(), palette);
+  std::memset(counts.get(), 0, cells * sizeof(uint16_t));
+  MapPixels<layout>(im, NearestEntries(layout, counts.get(), palette), rows);
+  if (layout.pinsAlpha) PinExtremeAlphas(palette, seen);
+  BecomePaletteImage(im, palette, rows);
+  return true;
+}
+
 }  // namespace
 
 bool QuantiseWithAlpha(gdImagePtr im) {
-  std::unique_ptr<uint16_t[], FreeDeleter> counts(
-      static_cast<uint16_t *>(std::calloc(kHistogramCells, sizeof(uint16_t))));
-  unsigned char **rows = counts ? AllocateRows(gdImageSX(im), gdImageSY(im)) : nullptr;
-  if (rows == nullptr) return false;
-  const AlphaExtremes seen = CountPixels(im, counts.get());
-  Palette palette;
-  ChoosePalette(counts.get(), palette);
-  std::memset(counts.get(), 0, kHistogramCells * sizeof(uint16_t));
-  MapPixels(im, NearestEntries(counts.get(), palette), rows);
-  PinExtremeAlphas(palette, seen);
-  BecomePaletteImage(im, palette, rows);
-  return true;
+  return Quantise<kWithAlpha>(im);
+}
+
+bool QuantiseColourOnly(gdImagePtr im) {
+  return Quantise<kColourOnly>(im);
 }
 
 }  // namespace morphel

@@ -1,4 +1,4 @@
-// The component's median-cut quantiser over red, green, blue and alpha.
+// The component's median-cut quantisers: one engine, two channel layouts.
 #ifndef MORPHEL_TRANSFORM_ALPHA_QUANTISER_P_H
 #define MORPHEL_TRANSFORM_ALPHA_QUANTISER_P_H
 
@@ -15,6 +15,13 @@ namespace morphel {
 // transparent colour is not looked at. Returns false, with im unchanged, when
 // memory runs out.
 bool QuantiseWithAlpha(gdImagePtr im);
+
+// The same conversion over red, green and blue only (5, 6 and 5 bits), alpha
+// ignored and every entry opaque: the result is that of the graphics library's
+// own gdImageTrueColorToPalette(im, 0, 256) on an image without a transparent
+// colour, palette and indices alike. Returns false, with im unchanged, when
+// memory runs out.
+bool QuantiseColourOnly(gdImagePtr im);
 
 }  // namespace morphel
 

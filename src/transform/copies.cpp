@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <unordered_set>
 #include <vector>
 
@@ -567,6 +568,18 @@ bool RotateFitsInt(const RotateArgs &a, double radius) {
 
 }  // namespace
 
+// The copies computed here keep their tables and sets in the C++ runtime's
+// memory; when that runs out the copy stops (possibly part-way, its colours
+// possibly resolved) with "NO MEMORY!".
+template <typename Work>
+HRESULT WithinMemory(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc &) {
+    return ReportError(kMsgNoMemory);
+  }
+}
+
 HRESULT Images::CopyImage(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY, INT w,
                           INT h) {
   gdImagePtr dst, src;
@@ -591,10 +604,13 @@ HRESULT Images::CopyImageMerge(INT dstImg, INT srcImg, INT dstX, INT dstY, INT s
 }
 
 // The library resamples onto true-colour destinations and falls back to its
-// nearest-pixel resize onto palette ones. Calls whose loops are too large for
-// the library are computed here over the destination's pixels; a resample
-// that would still read more than kResampleWork source samples for them
-// (where the library would run for seconds to years, or for ever once its
+// nearest-pixel resize onto palette ones. That resize is computed here, over
+// the destination's pixels, with the library's pixels and palette: the
+// library's own gives no sign when its position tables cannot be allocated
+// (it copies nothing), and runs for ever on large calls. Resamples whose
+// loops are too large for the library are computed here too; one that would
+// still read more than kResampleWork source samples for them (where the
+// library would run for seconds to years, or for ever once its
 // single-precision position stops growing) is refused with E_INVALIDARG.
 HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT srcX, INT srcY,
                                 INT dstW, INT dstH, INT srcW, INT srcH) {
@@ -602,19 +618,19 @@ HRESULT Images::CopyImageResize(INT dstImg, INT srcImg, INT dstX, INT dstY, INT 
   if (HRESULT hr = LookUpPair(*this, dstImg, srcImg, &dst, &src); FAILED(hr)) return hr;
   const ResizeArgs a{dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH};
   if (dstW <= 0 || dstH <= 0) return S_OK;  // the library's loops run zero times
-  const bool palette = !gdImageTrueColor(dst);
-  const double libraryWork =
-      palette ? std::fabs(1.0 * srcW) * (1.0 + dstH) + std::fabs(1.0 * srcH) + 1.0 * dstW * dstH
-              : static_cast<double>(dstW) * dstH * SamplesPerPixel(a);
-  // The library forms dstW * srcW and dstH * srcH in int for the palette resize.
-  const bool stretchFits = FitsInt(1LL * dstW * srcW) && FitsInt(1LL * dstH * srcH);
-  if (libraryWork <= kLibraryWork && ResizeFitsInt(a) && (!palette || stretchFits)) {
+  if (!gdImageTrueColor(dst)) {
+    if (srcW <= 0 || srcH <= 0) return S_OK;  // the library does nothing
+    return WithinMemory([&] {
+      ResizeInside(dst, src, a);
+      return S_OK;
+    });
+  }
+  const double libraryWork = static_cast<double>(dstW) * dstH * SamplesPerPixel(a);
+  if (libraryWork <= kLibraryWork && ResizeFitsInt(a)) {
     gdImageCopyResampled(dst, src, dstX, dstY, srcX, srcY, dstW, dstH, srcW, srcH);
     return S_OK;
   }
-  if (!palette) return ResampleInside(dst, src, a);
-  if (srcW > 0 && srcH > 0) ResizeInside(dst, src, a);  // else the library does nothing
-  return S_OK;
+  return WithinMemory([&] { return ResampleInside(dst, src, a); });
 }
 
 // The library's rotated copy also makes the source's transparent colour the
@@ -631,15 +647,19 @@ HRESULT Images::CopyImageSimpleRotate(INT dstImg, INT srcImg, INT dstX, INT dstY
   const double side = 2 * radius + 1;
   const int transparent = src->transparent;
   src->transparent = -1;
+  HRESULT hr = S_OK;
   if (std::isnan(radius)) {
     // No loop at all.
   } else if (side * side <= kLibraryWork && RotateFitsInt(a, radius)) {
     gdImageCopyRotated(dst, src, a.dstX, a.dstY, srcX, srcY, w, h, angle);
   } else {
-    RotateInside(dst, src, a);
+    hr = WithinMemory([&] {
+      RotateInside(dst, src, a);
+      return S_OK;
+    });
   }
   src->transparent = transparent;
-  return S_OK;
+  return hr;
 }
 
 }  // namespace morphel

@@ -1,5 +1,5 @@
-// The two conversions of a true-colour image into a palette image: the
-// library's colour-only quantiser and the component's alpha-aware one.
+// The two conversions of a true-colour image into a palette image, by the
+// component's colour-only and alpha-aware quantisers.
 #include "core/images.h"
 #include "core/status.h"
 #include "transform/alpha_quantiser_p.h"
@@ -8,17 +8,9 @@ namespace morphel {
 
 namespace {
 
-// The library's median cut over red, green and blue; every entry opaque.
-bool QuantiseColourOnly(gdImagePtr im) {
-  if (!gdImageTrueColorToPalette(im, 0, gdMaxColors)) return false;
-  for (int i = 0; i < gdImageColorsTotal(im); ++i) im->alpha[i] = gdAlphaOpaque;
-  return true;
-}
-
 // Converts the current image with quantise; a palette image stays as it is.
 // A true-colour transparent colour is a packed colour, meaningless as a
-// palette index, and would make the library reserve an entry for it: it is
-// dropped before quantising and stays unset. When the quantiser runs out of
+// palette index: it is dropped before quantising and stays unset. When the quantiser runs out of
 // memory the image is left as it was and "NO MEMORY!" reported.
 HRESULT ConvertToPaletteWith(const Images &obj, bool (*quantise)(gdImagePtr)) {
   gdImagePtr im;

@@ -70,17 +70,17 @@ TEST(AnsiText, NonAsciiTextConvertsInFull) {
   // "Grüße 你好" is 8 UTF-16 units but 14 bytes in UTF-8: more than (length + 1).
   test::Bstr text("Gr\xC3\xBC\xC3\x9F" "e \xE4\xBD\xA0\xE5\xA5\xBD");
   AnsiText ansi;
-  ASSERT_TRUE(ansi.Convert(text.get()));
+  ASSERT_EQ(ansi.Convert(text.get()), S_OK);
   EXPECT_EQ(std::string(ansi.c_str()), "Gr\xC3\xBC\xC3\x9F" "e \xE4\xBD\xA0\xE5\xA5\xBD");
   EXPECT_EQ(ansi.size(), 14u);
 }
 
 TEST(AnsiText, NullAndEmptyStringsAreEmpty) {
   AnsiText ansi;
-  EXPECT_TRUE(ansi.Convert(nullptr));
+  EXPECT_EQ(ansi.Convert(nullptr), S_OK);
   EXPECT_STREQ(ansi.c_str(), "");
   test::Bstr empty("");
-  EXPECT_TRUE(ansi.Convert(empty.get()));
+  EXPECT_EQ(ansi.Convert(empty.get()), S_OK);
   EXPECT_EQ(ansi.size(), 0u);
 }
 
@@ -89,7 +89,7 @@ TEST(AnsiText, LongTextConverts) {
   long_text += "\xE2\x82\xAC";  // the euro sign: 3 bytes from 1 unit
   test::Bstr text(long_text);
   AnsiText ansi;
-  ASSERT_TRUE(ansi.Convert(text.get()));
+  ASSERT_EQ(ansi.Convert(text.get()), S_OK);
   EXPECT_EQ(std::string(ansi.c_str(), ansi.size()), long_text);
 }
 

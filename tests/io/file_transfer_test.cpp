@@ -1,5 +1,6 @@
 // Writing images to files and reading them back.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -150,6 +151,49 @@ TEST_F(FileTransfer, EncodingWithoutBytesIsNotASuccess) {
   Text name(path);
   EXPECT_EQ(obj()->WriteToFile(name.get()), E_FAIL);
   EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+}
+
+// A write that fails leaves the old file as it was, and a write that succeeds
+// replaces it with the new bytes and the old permissions; no temporary file
+// stays behind either way.
+TEST_F(FileTransfer, FailedWriteKeepsTheOldFileAndNothingIsLeftBeside) {
+  const std::string dir = ScratchPath("replace");
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/picture.png";
+  std::ofstream(path) << "old";
+  std::filesystem::permissions(path, std::filesystem::perms(0640));
+  Text name(path);
+  ASSERT_EQ(obj()->CreateImagePalette(2, 2), S_OK);  // no colour: no PNG
+  EXPECT_EQ(obj()->WriteToFile(name.get()), E_FAIL);
+  EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+  EXPECT_EQ(FileBytes(path), (Bytes{'o', 'l', 'd'}));
+  MakePatterned(3, 3);
+  ASSERT_EQ(obj()->WriteToFile(name.get()), S_OK);
+  EXPECT_EQ(FileBytes(path), WriteBytes(kFormatPng));
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+}
+
+// libpng gives up on a side over a million pixels inside the library's PNG
+// writer, which says nothing: no write succeeds, and the old file stays.
+TEST_F(FileTransfer, PngWriteThatLibpngAbandonsFailsEverywhere) {
+  const std::string path = ScratchPath("abandoned.png");
+  std::ofstream(path) << "old";
+  Text name(path);
+  for (auto [w, h] : {std::pair{1000001, 1}, std::pair{1, 1000001}}) {
+    ASSERT_EQ(obj()->CreateImage(w, h), S_OK);
+    ASSERT_EQ(obj()->SetImageType(kFormatPng), S_OK);
+    EXPECT_EQ(obj()->WriteToFile(name.get()), E_FAIL);
+    EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+    EXPECT_EQ(FileBytes(path), (Bytes{'o', 'l', 'd'}));
+    BSTR text = nullptr;
+    EXPECT_EQ(obj()->WriteToVariable(&text), E_FAIL);
+    EXPECT_EQ(TakeErrorText(), "NO IMAGE!");
+    EXPECT_EQ(text, nullptr);
+    VARIANT array;
+    EXPECT_EQ(obj()->WriteToVariableVariant(&array), E_FAIL);
+    EXPECT_EQ(V_VT(&array), VT_EMPTY);
+  }
 }
 
 }  // namespace

@@ -101,5 +101,30 @@ TEST_F(MemoryDecoding, SaveAlphaRuleComesBeforeTheFileIsOpened) {
   EXPECT_EQ(obj()->CurrentImage()->saveAlphaFlag, 0);
 }
 
+// A whole file of every format is recognised; the same bytes cut short
+// anywhere, or with a byte more, are not.
+TEST_F(MemoryDecoding, OnlyWholeFilesCountAsWhole) {
+  for (int format = 0; format <= kLastFormat; ++format) {
+    for (bool palette : {false, true}) {
+      SCOPED_TRACE(std::to_string(format) + (palette ? " palette" : " true colour"));
+      if (palette) {
+        ASSERT_EQ(obj()->CreateImagePalette(37, 23), S_OK);
+        ASSERT_EQ(obj()->SetColor(200, 10, 10), S_OK);
+        ASSERT_EQ(obj()->DrawLine(0, 0, 36, 22), S_OK);
+      } else {
+        MakePatterned(37, 23);
+      }
+      const Bytes whole = WriteBytes(format);
+      ASSERT_TRUE(EncodingIsWhole(format, whole.data(), whole.size()));
+      Bytes longer = whole;
+      longer.push_back(0);
+      EXPECT_FALSE(EncodingIsWhole(format, longer.data(), longer.size()));
+      for (size_t cut = 0; cut < whole.size(); ++cut) {
+        ASSERT_FALSE(EncodingIsWhole(format, whole.data(), cut)) << cut;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace morphel::io_test

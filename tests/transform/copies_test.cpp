@@ -72,12 +72,10 @@ struct Pairing {
   const char *name;
   bool dstPalette, srcPalette, sameSlot;
 };
-constexpr Pairing kPairings[] = {{"true colour", false, false, false},
-                                 {"palette source", false, true, false},
-                                 {"palette destination", true, false, false},
-                                 {"palette both", true, true, false},
-                                 {"same true-colour slot", false, false, true},
-                                 {"same palette slot", true, true, true}};
+constexpr Pairing kPairings[] = {
+    {"true colour", false, false, false},          {"palette source", false, true, false},
+    {"palette destination", true, false, false},   {"palette both", true, true, false},
+    {"same true-colour slot", false, false, true}, {"same palette slot", true, true, true}};
 
 // Runs call through the object on slots 0 (destination) and 1 (source), and
 // the library's call on clones; the images must come out identical.
@@ -248,6 +246,45 @@ TEST(Copies, LargeCallsOntoAPaletteWithFreeEntriesAllocateAsTheLibrary) {
       gdImageDestroy(refDst);
       gdImageDestroy(refSrc);
     }
+  }
+}
+
+// The nearest-pixel resize onto a palette image, computed by the component,
+// gives the pixels and palette of the library's call on varied shapes:
+// shrinking and stretching, rectangles partly or wholly outside either image,
+// a transparent source colour, a palette filling up, an image onto itself.
+TEST(Copies, PaletteResizeIsTheLibrarysOnVariedCalls) {
+  unsigned seed = 2026;
+  auto pick = [&seed](int lo, int hi) {
+    seed = seed * 1103515245u + 12345u;
+    return lo + static_cast<int>((seed >> 8) % static_cast<unsigned>(hi - lo + 1));
+  };
+  for (int n = 0; n < 400; ++n) {
+    ObjectHolder obj;
+    const bool same = pick(0, 5) == 0;
+    gdImagePtr dst = PatternedSlot(obj, 0, pick(1, 40), pick(1, 30), true);
+    gdImagePtr src = same ? dst : PatternedSlot(obj, 1, pick(1, 40), pick(1, 30), pick(0, 1) == 1);
+    if (pick(0, 2) == 0) SetTransparentColour(src, gdImageGetPixel(src, 0, 0));
+    const int args[8] = {pick(-20, 40), pick(-20, 30), pick(-20, 40), pick(-20, 30),
+                         pick(1, 70),   pick(1, 50),   pick(-3, 60),  pick(-3, 45)};
+    gdImagePtr refDst = test::Duplicate(dst);
+    gdImagePtr refSrc = same ? refDst : test::Duplicate(src);
+    SCOPED_TRACE(n);
+    ASSERT_EQ(obj->CopyImageResize(0, same ? 0 : 1, args[0], args[1], args[2], args[3], args[4],
+                                   args[5], args[6], args[7]),
+              S_OK);
+    gdImageCopyResampled(refDst, refSrc, args[0], args[1], args[2], args[3], args[4], args[5],
+                         args[6], args[7]);
+    ASSERT_EQ(test::FirstDifference(dst, refDst), "");
+    ASSERT_EQ(gdImageColorsTotal(dst), gdImageColorsTotal(refDst));
+    for (int i = 0; i < gdImageColorsTotal(dst); ++i) {
+      ASSERT_EQ(std::tuple(dst->red[i], dst->green[i], dst->blue[i], dst->alpha[i], dst->open[i]),
+                std::tuple(refDst->red[i], refDst->green[i], refDst->blue[i], refDst->alpha[i],
+                           refDst->open[i]))
+          << "entry " << i;
+    }
+    gdImageDestroy(refDst);
+    if (!same) gdImageDestroy(refSrc);
   }
 }
 

@@ -53,20 +53,102 @@ class PictureAndCopy {
   Reference copy_;
 };
 
+// Pictures of varied kinds for the comparison with the library's quantiser,
+// drawn from a fixed pseudo-random sequence.
+enum class Kind { kGradient, kNoise, kFewColours, kOneColour, kCrowdedCell, kAlphaNoise, kStripes };
+
+void PaintKind(gdImagePtr im, Kind kind) {
+  const int w = gdImageSX(im), h = gdImageSY(im);
+  unsigned seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const unsigned r = next();
+      int c = 0;
+      switch (kind) {
+        case Kind::kGradient:
+          c = gdTrueColorAlpha(x * 255 / std::max(w - 1, 1), y * 255 / std::max(h - 1, 1),
+                               (x * y * 7 / 3 + 40) & 0xFF, (x + y) & 0x7F);
+          break;
+        case Kind::kNoise:
+          c = static_cast<int>(r & 0xFFFFFF);
+          break;
+        case Kind::kFewColours:
+          c = gdTrueColor((r % 5) * 60, (r / 5 % 3) * 120, (r / 15 % 4) * 80);
+          break;
+        case Kind::kOneColour:
+          c = gdTrueColor(17, 99, 201);
+          break;
+        case Kind::kCrowdedCell:
+          c = x + y * w < 70000 ? gdTrueColor(8, 8, 8) : static_cast<int>(r & 0xFFFFFF);
+          break;
+        case Kind::kAlphaNoise:
+          c = static_cast<int>(r & 0x7FFFFFFF);
+          break;
+        case Kind::kStripes:
+          c = (x / 3) % 2 ? gdTrueColor(255, 255, 255) : gdTrueColor(x & 0xFF, 0, 255 - (y & 0xFF));
+          break;
+      }
+      gdImageSetPixel(im, x, y, c);
+    }
+  }
+}
+
+// The colour-only conversion is the library's quantiser, palette and indices,
+// on pictures of many kinds and shapes; a packed transparent colour is dropped
+// (no entry held back for it) and every entry is opaque.
 TEST(PaletteConversion, ColourOnlyIsTheLibrarysQuantiserWithTheKeyDropped) {
-  PictureAndCopy pair(120, 90, true);
-  gdImageColorTransparent(Current(pair.obj_), gdTrueColor(0, 0, 40));  // a packed key
-  const int pen = pair.obj_->penColor;
-  ASSERT_EQ(pair.obj_->ConvertToPaletteNoAlpha(), S_OK);
-  ASSERT_TRUE(gdImageTrueColorToPalette(pair.copy_.get(), 0, 256));
-  gdImagePtr im = Current(pair.obj_);
-  EXPECT_FALSE(gdImageTrueColor(im));
-  EXPECT_EQ(gdImageGetTransparent(im), -1);
-  EXPECT_EQ(gdImageColorsTotal(im), 256);  // no entry held back for the key
-  EXPECT_EQ(PaletteOf(im), PaletteOf(pair.copy_.get()));
-  EXPECT_EQ(FirstDifference(im, pair.copy_.get()), "");
-  for (const Entry &e : PaletteOf(im)) EXPECT_EQ(e[3], gdAlphaOpaque);
-  EXPECT_EQ(pair.obj_->penColor, pen);
+  struct Case {
+    Kind kind;
+    int w, h;
+  } cases[] = {
+      {Kind::kGradient, 120, 90}, {Kind::kNoise, 200, 150},       {Kind::kFewColours, 64, 64},
+      {Kind::kOneColour, 9, 4},   {Kind::kCrowdedCell, 400, 200}, {Kind::kAlphaNoise, 97, 61},
+      {Kind::kStripes, 300, 7},   {Kind::kNoise, 1, 1},           {Kind::kGradient, 1, 300}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.kind)) + " " + std::to_string(c.w) + "x" +
+                 std::to_string(c.h));
+    ObjectHolder obj;
+    obj->CreateImage(c.w, c.h);
+    Reference copy(c.w, c.h);
+    PaintKind(Current(obj), c.kind);
+    PaintKind(copy.get(), c.kind);
+    gdImageColorTransparent(Current(obj), gdTrueColor(0, 0, 40));  // a packed key
+    const int pen = obj->penColor;
+    ASSERT_EQ(obj->ConvertToPaletteNoAlpha(), S_OK);
+    ASSERT_TRUE(gdImageTrueColorToPalette(copy.get(), 0, 256));
+    gdImagePtr im = Current(obj);
+    EXPECT_FALSE(gdImageTrueColor(im));
+    EXPECT_EQ(gdImageGetTransparent(im), -1);
+    EXPECT_EQ(PaletteOf(im), PaletteOf(copy.get()));
+    EXPECT_EQ(FirstDifference(im, copy.get()), "");
+    for (const Entry &e : PaletteOf(im)) EXPECT_EQ(e[3], gdAlphaOpaque);
+    EXPECT_EQ(obj->penColor, pen);
+  }
+}
+
+// A true-colour image written as GIF is the library's GIF of the library's
+// reduction of a copy, byte for byte.
+TEST(PaletteConversion, TrueColourGifIsTheLibrarysReduction) {
+  for (Kind kind : {Kind::kGradient, Kind::kNoise, Kind::kAlphaNoise}) {
+    ObjectHolder obj;
+    obj->CreateImage(150, 100);
+    PaintKind(Current(obj), kind);
+    ASSERT_EQ(obj->SetImageType(3), S_OK);
+    BSTR bytes = nullptr;
+    ASSERT_EQ(obj->WriteToVariable(&bytes), S_OK);
+    Reference copy(150, 100);
+    gdImageCopy(copy.get(), Current(obj), 0, 0, 0, 0, 150, 100);
+    ASSERT_TRUE(gdImageTrueColorToPalette(copy.get(), 0, 256));
+    int size = 0;
+    void *expected = gdImageGifPtr(copy.get(), &size);
+    ASSERT_NE(expected, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(bytes), SysStringByteLen(bytes)),
+              std::string(static_cast<const char *>(expected), static_cast<size_t>(size)))
+        << static_cast<int>(kind);
+    gdFree(expected);
+    SysFreeString(bytes);
+  }
 }
 
 // On an opaque picture the alpha axis never splits and every entry ends

@@ -6,7 +6,7 @@
 // Prints "SUITE-OK n" and quits with 0 when every check passed, else prints
 // the failures and quits with 1.
 // Argument: the folder for the files it writes (default C:\).
-var kChecks = 84;
+var kChecks = 89;
 var E_FAIL = 0x80004005;
 var E_INVALIDARG = 0x80070057;
 
@@ -217,6 +217,21 @@ step("files", function () {
     eq(o.GetWidth() + "x" + o.GetHeight(), "40x30", "size read back, type " + types[i]);
     eq(o.GetPixelRed(5, 5) + "," + o.GetPixelRed(30, 5), "255,0", "pixels read back, type " + types[i]);
   }
+  // Writing over a file replaces it whole; a PNG write that libpng gives up
+  // on inside the library (a side over a million pixels) fails, and the old
+  // file stays as it was.
+  var again = folder + "suite-js-again.png";
+  o.SetImage(0);
+  o.SetImageType(0);
+  o.WriteToFile(again);
+  o.WriteToFile(again);
+  o.SetImage(7);
+  o.CreateImage(1000001, 1);
+  refused("PNG file libpng gives up on", E_FAIL, "NO IMAGE!", function () { o.WriteToFile(again); });
+  refused("PNG variable libpng gives up on", E_FAIL, "NO IMAGE!", function () { o.WriteToVariable(); });
+  o.DestroyImage();
+  o.ReadFromFile(again);
+  eq(o.GetWidth() + "x" + o.GetHeight(), "40x30", "old file kept after the refused write");
   refused("ReadFromFile of a missing file", E_FAIL, "NO FILE!", function () {
     o.ReadFromFile(folder + "no-such-folder\\none.png");
   });
