@@ -17,26 +17,27 @@ add_executable(morphel_gen_pyi tools/gen_pyi.cpp)
 target_include_directories(morphel_gen_pyi PRIVATE include)
 
 set(MORPHEL_PYTHON_STAGE ${CMAKE_CURRENT_BINARY_DIR}/python)
+set(_staged)
+# stage_files(FROM FILE...): copies each FILE (relative to FROM) to the same
+# place under the stage whenever it changes.
+function(stage_files from)
+  foreach(file ${ARGN})
+    add_custom_command(OUTPUT ${MORPHEL_PYTHON_STAGE}/${file}
+      COMMAND ${CMAKE_COMMAND} -E copy ${from}/${file} ${MORPHEL_PYTHON_STAGE}/${file}
+      DEPENDS ${from}/${file} VERBATIM)
+    list(APPEND _staged ${MORPHEL_PYTHON_STAGE}/${file})
+  endforeach()
+  set(_staged ${_staged} PARENT_SCOPE)
+endfunction()
+
 set(_python_source ${CMAKE_CURRENT_SOURCE_DIR}/python)
 file(GLOB_RECURSE _python_files CONFIGURE_DEPENDS RELATIVE ${_python_source} ${_python_source}/*)
 list(FILTER _python_files EXCLUDE REGEX
      "(^|/)__pycache__/|^build/|^dist/|\\.egg-info/|^tests/|^morphel/(_operations\\.pyi|_docs\\.py|_fast.*\\.so|libmorphel\\.so.*)$")
-set(_staged)
-foreach(file ${_python_files})
-  add_custom_command(OUTPUT ${MORPHEL_PYTHON_STAGE}/${file}
-    COMMAND ${CMAKE_COMMAND} -E copy ${_python_source}/${file} ${MORPHEL_PYTHON_STAGE}/${file}
-    DEPENDS ${_python_source}/${file} VERBATIM)
-  list(APPEND _staged ${MORPHEL_PYTHON_STAGE}/${file})
-endforeach()
-
+stage_files(${_python_source} ${_python_files})
 # The headers the compiled calls include travel with the staged package.
 file(GLOB _headers CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/include/morphel/*.h)
-foreach(file ${_headers})
-  add_custom_command(OUTPUT ${MORPHEL_PYTHON_STAGE}/${file}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/${file} ${MORPHEL_PYTHON_STAGE}/${file}
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${file} VERBATIM)
-  list(APPEND _staged ${MORPHEL_PYTHON_STAGE}/${file})
-endforeach()
+stage_files(${CMAKE_CURRENT_SOURCE_DIR} ${_headers})
 
 # The stubs and the documentation module; the build takes what documentation
 # there is, the tests insist on all of it.
