@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares the Windows cross build on Debian 12:
 #   1. installs the MinGW-w64 cross compilers, widl, Wine, nasm, CMake, Ninja
-#      (and, where the host allows, 32-bit Wine),
+#      (and, where the host runs i386 programs natively or under qemu-i386
+#      emulation, 32-bit Wine and qemu-user-static),
 #   2. fetches Debian's sources of libgd, libpng, libjpeg-turbo, FreeType and
 #      mingw-w64 (a deb-src entry is added when apt has none),
 #   3. cross-builds static libpng, libjpeg, FreeType and libgd for
@@ -33,6 +34,7 @@ JPEG_SIMD=${MORPHEL_JPEG_SIMD:-1}
 SRC_PACKAGES=(libgd2 libpng1.6 libjpeg-turbo freetype)
 JOBS=$(nproc)
 source "$ROOT/tools/apt-lib.sh"
+source "$ROOT/tools/windows/i386.sh"
 
 PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
@@ -94,11 +96,14 @@ install_packages() {
   apt_install "${missing[@]}" || die "package installation failed"
 }
 
-# 32-bit Wine runs the i686 builds (and the 32-bit script hosts). When it
-# cannot be installed, the machine is left as it was found (no i386
-# architecture added, no i386 package half-installed) and the reason goes to
-# $OUT/wine32-status for tools/windows/test.sh.
+# 32-bit Wine runs the i686 builds (and the 32-bit script hosts) natively or
+# under qemu-i386 emulation (tools/windows/i386.sh). It is installed only when
+# the machine can run i386 programs one of these ways and kept only when its
+# loader then runs; otherwise the machine is left as it was found (only the
+# i386 packages this run added are removed, and the architecture if it added
+# that) and the reason goes to $OUT/wine32-status for tools/windows/test.sh.
 ADDED_I386=0
+I386_BEFORE=""
 install_wine32() {
   rm -f "$OUT/wine32-status"
   [ "$WINE32" = 0 ] && { wine32_missing "MORPHEL_WINE32=0"; return; }
@@ -111,16 +116,38 @@ install_wine32() {
     WHY="not root"
   elif [ "$(dpkg --print-architecture)" != amd64 ]; then
     WHY="host architecture is $(dpkg --print-architecture), not amd64"
-  else
-    try_install_wine32 && { log "wine32: installed"; return; }
+  elif i386_possible && try_install_wine32; then
+    log "wine32: installed; its loader runs $I386_WAY"
+    return
   fi
   [ "$WINE32" = 1 ] && die "wine32 requested but unavailable: $WHY"
   wine32_missing "$WHY"
 }
 
+# Whether i386 programs run here, natively or (after installing
+# qemu-user-static) emulated; sets WHY when not.
+i386_possible() {
+  local probe=$OUT/i386-probe
+  i386_probe_program "$probe"
+  if ! i386_runs "$probe" && [ ! -x "$QEMU_I386" ] && binfmt_ready; then
+    apt_update
+    apt_install qemu-user-static || log "qemu-user-static could not be installed"
+  fi
+  i386_decide "$probe" && return 0
+  WHY="i386 programs cannot run here: $I386_WHY"
+  return 1
+}
+
+# i386 packages installed (or half-installed), one per line.
+i386_packages() {
+  dpkg-query -W -f='${Package}:${Architecture} ${db:Status-Status}\n' 2>/dev/null \
+    | awk '$1 ~ /:i386$/ && $2 != "not-installed" && $2 != "config-files" { print $1 }' | sort
+}
+
 # Sets WHY when it fails. An i386 architecture with nothing installed from it
 # is taken for one an interrupted run left, and removed again on failure.
 try_install_wine32() {
+  I386_BEFORE=$(i386_packages)
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     log "wine32: dpkg --add-architecture i386"
     dpkg --add-architecture i386
@@ -133,19 +160,42 @@ try_install_wine32() {
     undo_i386
     return 1
   fi
-  apt_install wine32:i386 && return 0
-  WHY="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
+  if ! apt_install wine32:i386; then
+    WHY="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
+  elif ! i386_decide /usr/lib/wine/wine --version; then
+    WHY="32-bit Wine's loader does not run: $I386_WHY"
+  else
+    return 0
+  fi
   undo_i386
   return 1
 }
 
-# Takes back what try_install_wine32 did: the i386 packages a failed or
-# interrupted install left, and the architecture.
+# Takes back what try_install_wine32 did: the i386 packages this run added
+# (apt never removes essential or protected ones without force, so those stay,
+# and the architecture with them) and the architecture if this run added it.
 undo_i386() {
-  [ "$ADDED_I386" = 1 ] || return 0
-  apt-get purge -y -q "${APT_OPTS[@]}" '?architecture(i386)' >>"$OUT/logs/apt-install.log" 2>&1 || true
-  drop_i386 "32-bit Wine could not be installed"
-  apt_update_retry "$OUT/logs/apt-update.log" || true
+  local new keep=() remove=() p
+  new=$(comm -13 <(printf '%s\n' "$I386_BEFORE") <(i386_packages) | grep -v '^$' || true)
+  for p in $new; do
+    if dpkg-query -W -f='${Essential}${Protected}' "$p" 2>/dev/null | grep -q yes; then
+      keep+=("$p")
+    else
+      remove+=("$p")
+    fi
+  done
+  if [ "${#remove[@]}" -gt 0 ]; then
+    log "i386: removing the ${#remove[@]} packages this run installed"
+    apt-get purge -y -q "${APT_OPTS[@]}" "${remove[@]}" >>"$OUT/logs/apt-install.log" 2>&1 \
+      || log "i386: apt-get purge failed (see $OUT/logs/apt-install.log)"
+  fi
+  [ "${#keep[@]}" -gt 0 ] && log "i386: kept (essential, not removed by force): ${keep[*]}"
+  if [ "$ADDED_I386" = 1 ] && i386_unused; then
+    drop_i386 "32-bit Wine could not be used"
+    apt_update_retry "$OUT/logs/apt-update.log" || true
+  fi
+  ADDED_I386=0
+  I386_BEFORE=$(i386_packages)
 }
 
 wine32_missing() { # WHY
@@ -154,9 +204,11 @@ wine32_missing() { # WHY
       "the 32-bit DLL is built but not run"
 }
 
-# An interrupted run must not leave the i386 architecture behind.
+# An interrupted run must not leave the i386 architecture behind, nor its
+# binfmt_misc registration.
 on_exit() {
   [ "$ADDED_I386" = 1 ] && ! is_installed wine32:i386 && undo_i386
+  i386_release
   return 0
 }
 

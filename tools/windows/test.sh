@@ -9,7 +9,13 @@
 #     the prefix's Fonts folder) written by a script under Wine and by the
 #     Linux library: the files must be the same bytes,
 # for the 64-bit DLL with Wine's 64-bit programs and, when 32-bit Wine is
-# installed, for the 32-bit DLL with its 32-bit programs.
+# installed and i386 programs run here (natively, or under qemu-i386 emulation
+# registered in binfmt_misc for the run: tools/windows/i386.sh), for the 32-bit
+# DLL with its 32-bit programs. Every 64-bit call names the 64-bit loader and
+# wineserver, so a 32-bit loader that cannot run, or runs emulated, never
+# touches the 64-bit run; the registry is read with one export per check
+# through the 64-bit reg.exe (/reg:32 for the 32-bit view), and one persistent
+# wineserver serves every call.
 #
 # Build folders: build/win64, build/win32 (configured when missing, else
 # reused), build/windows/linux (the Linux library for the comparison, unless
@@ -18,9 +24,12 @@
 # build/windows/test-<process id>, and removes those of earlier runs.
 # Ends with "N passed, N failed"; the exit code is non-zero on any failure.
 set -euo pipefail
+# The emulated 32-bit loader fails to boot a prefix with WINEARCH set.
 export LC_ALL=C
+unset WINEARCH
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$ROOT/tools/windows/i386.sh"
 OUT=$ROOT/build/windows
 WORK=$OUT/test-$$
 export WINEDEBUG=-all
@@ -34,14 +43,38 @@ pass() { PASSED=$((PASSED + 1)); log "PASS $*"; }
 fail() { FAILED=$((FAILED + 1)); log "FAIL $*"; }
 die() { printf '[windows] ERROR: %s\n' "$*" >&2; exit 1; }
 
-# Looked for after the set-up, which installs Wine.
+# Looked for after the set-up, which installs Wine. Debian's "wine" and
+# "wineboot" launchers pick the 32-bit loader whenever wine32 is installed:
+# the loaders are named here instead.
 find_wine() {
   WINE64=/usr/lib/wine/wine64
   [ -x "$WINE64" ] || WINE64=$(command -v wine64 || true)
   [ -x "$WINE64" ] || die "wine64 not found (run tools/windows/setup-deps.sh)"
-  HAVE_WINE32=0
-  [ -x /usr/lib/wine/wine ] && HAVE_WINE32=1
-  return 0
+  WINE32=/usr/lib/wine/wine
+  WINESERVER=/usr/lib/wine/wineserver64
+  [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+  export WINESERVER
+}
+
+# How the 32-bit DLL runs: WAY32 is native, emulated or none (WHY32 says why).
+decide_wine32() {
+  WAY32=none
+  if [ ! -x "$WINE32" ]; then
+    WHY32="32-bit Wine is not installed ($(wine32_reason))"
+  elif i386_decide "$WINE32" --version; then
+    WAY32=$I386_WAY
+  else
+    WHY32="32-bit Wine is installed but its loader cannot run: $I386_WHY"
+  fi
+  log "32-bit Wine: ${WHY32:-runs $WAY32}"
+}
+
+way_text() { [ "$1" = native ] && echo "run natively" || echo "run under qemu-i386 emulation (binfmt_misc)"; }
+
+# Runs on any exit: the prefix's processes stopped, then the registration taken back.
+finish() {
+  [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+  i386_release
 }
 
 guid() { sed -n "s/^#define $1 \"\(.*\)\"/{\1}/p" "$ROOT/include/morphel/morphel.h"; }
@@ -140,13 +173,15 @@ start_prefix() {
   export WINEPREFIX=$OUT/prefix-$$
   C_DRIVE=$WINEPREFIX/drive_c
   PREFIX_START=$SECONDS
-  (wineboot -i && wineserver -w) >"$WORK/wineboot.log" 2>&1 &
+  ("$WINE64" wineboot.exe -i && "$WINESERVER" -w) >"$WORK/wineboot.log" 2>&1 &
   WINEBOOT_PID=$!
 }
 
 wait_prefix() {
   wait "$WINEBOOT_PID" || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
   log "fresh prefix $WINEPREFIX ready $((SECONDS - PREFIX_START))s after its start"
+  # One server for every call that follows, instead of one per call.
+  "$WINESERVER" -p
 }
 
 # The TrueType tests find DejaVu Sans in the prefix's Fonts folder through
@@ -165,18 +200,27 @@ install_fonts() {
 win() { # BITS PROGRAM ARGS...
   local bits=$1
   shift
-  if [ "$bits" = 64 ]; then "$WINE64" "$@"; else wine "$@"; fi
+  "$(loader "$bits")" "$@"
 }
+loader() { [ "$1" = 64 ] && echo "$WINE64" || echo "$WINE32"; }
 system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
 
-# "key|name|value" lines from reg query /s of a key; the default value is
-# named "(Default)", a key without values gives "key||".
-registry_dump() { # BITS KEY
-  win "$1" "$(system_dir "$1")\\reg.exe" query "$2" /s 2>/dev/null | tr -d '\r' | awk '
-    /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); print key "||"; next }
-    /^    / { line = substr($0, 5); n = index(line, "    ");
-              name = substr(line, 1, n - 1); rest = substr(line, n + 4);
-              m = index(rest, "    "); print key "|" name "|" substr(rest, m + 4) }'
+# HKEY_CLASSES_ROOT as BITS sees it, as "key|name|value" lines, from one
+# export by the 64-bit reg.exe (/reg:32 is the 32-bit view); the default
+# value is named "(Default)", a key gives "key||".
+registry_view() { # BITS
+  local file="registry$1.reg"
+  rm -f "$C_DRIVE/$file"
+  "$WINE64" reg.exe export HKCR "C:\\$file" "/reg:$1" /y >/dev/null 2>&1 || true
+  iconv -f UTF-16 -t UTF-8 "$C_DRIVE/$file" 2>/dev/null | tr -d '\r' | awk '
+    function unescape(s) { gsub(/\\\\/, "\001", s); gsub(/\\"/, "\"", s); gsub(/\001/, "\\", s); return s }
+    /^\[HKEY_CLASSES_ROOT/ { key = substr($0, 2, length($0) - 2); sub(/^HKEY_CLASSES_ROOT/, "HKCR", key)
+                              print key "||"; next }
+    /^@=/ { name = "(Default)"; rest = substr($0, 3) }
+    /^"/ { match($0, /^"([^"\\]|\\.)*"=/); name = unescape(substr($0, 2, RLENGTH - 3))
+           rest = substr($0, RLENGTH + 1) }
+    /^[@"]/ { if (rest ~ /^".*"$/) rest = unescape(substr(rest, 2, length(rest) - 2))
+              print key "|" name "|" rest }'
 }
 
 expect_entry() { # DUMP KEY NAME VALUE
@@ -187,15 +231,13 @@ expect_entry() { # DUMP KEY NAME VALUE
   fi
 }
 
-key_exists() { # BITS KEY
-  win "$1" "$(system_dir "$1")\\reg.exe" query "$2" >/dev/null 2>&1
+key_exists() { # VIEW KEY
+  grep -qixF "$2||" <<<"$1"
 }
 
 check_registration() { # BITS DLLPATH
   local bits=$1 dll=$2 dump c="HKCR\\CLSID\\$CLSID"
-  dump=$(registry_dump "$bits" 'HKCR\Morphel.Images.1'; registry_dump "$bits" 'HKCR\Morphel.Images'
-         registry_dump "$bits" "$c"; registry_dump "$bits" "HKCR\\TypeLib\\$LIBID"
-         registry_dump "$bits" "HKCR\\Interface\\$IID")
+  dump=$(registry_view "$bits")
   expect_entry "$dump" 'HKCR\Morphel.Images.1' '(Default)' 'Images Class'
   expect_entry "$dump" 'HKCR\Morphel.Images.1\CLSID' '(Default)' "$CLSID"
   expect_entry "$dump" 'HKCR\Morphel.Images' '(Default)' 'Images Class'
@@ -215,13 +257,14 @@ check_registration() { # BITS DLLPATH
 }
 
 check_unregistration() { # BITS
-  local key
+  local key view
+  view=$(registry_view "$1")
   for key in 'HKCR\Morphel.Images' 'HKCR\Morphel.Images.1' "HKCR\\CLSID\\$CLSID" \
              "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win$1"; do
-    if key_exists "$1" "$key"; then fail "$key still there after regsvr32 /u"
+    if key_exists "$view" "$key"; then fail "$key still there after regsvr32 /u"
     else pass "$key gone after regsvr32 /u"; fi
   done
-  if key_exists "$1" 'HKCR\CLSID'; then pass "HKCR\\CLSID kept after regsvr32 /u"
+  if key_exists "$view" 'HKCR\CLSID'; then pass "HKCR\\CLSID kept after regsvr32 /u"
   else fail "HKCR\\CLSID gone after regsvr32 /u"; fi
 }
 
@@ -279,19 +322,49 @@ compare_drawing() { # BITS
   fi
 }
 
+reg_add() { # BITS KEY ARGS...: into the view of BITS, by the 64-bit reg.exe
+  "$WINE64" reg.exe add "$2" "${@:3}" "/reg:$1" /f
+}
+
 # The test-only server "Morphel.TestField" (an in-memory database field for the
 # scripts), registered in the prefix with reg add for the bitness.
 register_test_field() { # BITS BUILDDIR
-  local bits=$1 reg key clsid dll='C:\morphel-tests\morphel_test_field.dll' rc=0
+  local bits=$1 key clsid dll='C:\morphel-tests\morphel_test_field.dll' rc=0
   clsid=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$ROOT/tests/windows/test_field.cpp")
-  reg="$(system_dir "$bits")\\reg.exe"
   key="HKCR\\CLSID\\$clsid"
   cp "$2/tests/windows/morphel_test_field.dll" "$C_DRIVE/morphel-tests/"
-  { win "$bits" "$reg" add "$key\\InprocServer32" /ve /d "$dll" /f &&
-    win "$bits" "$reg" add "$key\\InprocServer32" /v ThreadingModel /d Apartment /f &&
-    win "$bits" "$reg" add 'HKCR\Morphel.TestField\CLSID' /ve /d "$clsid" /f; } >/dev/null 2>&1 || rc=$?
+  { reg_add "$bits" "$key\\InprocServer32" /ve /d "$dll" &&
+    reg_add "$bits" "$key\\InprocServer32" /v ThreadingModel /d Apartment &&
+    reg_add "$bits" 'HKCR\Morphel.TestField\CLSID' /ve /d "$clsid"; } >/dev/null 2>&1 || rc=$?
   if [ "$rc" = 0 ]; then pass "$bits-bit test field $clsid registered"
   else fail "$bits-bit test field: reg add exit code $rc"; fi
+}
+
+# Checks run for each bitness while its DLL is registered, after the suites:
+# "BITS SCRIPT" entries (BITS 64, 32 or "any"). A script runs from the source
+# tree with WINEPREFIX, MORPHEL_WINE (the loader for that bitness: run Windows
+# programs only through it), MORPHEL_WIN_BITS and MORPHEL_WIN_WORK (a folder of
+# its own) set, and ends with "N passed, N failed".
+BITNESS_STEPS=(
+)
+
+run_bitness_steps() { # BITS
+  local entry bits script name out rc
+  for entry in "${BITNESS_STEPS[@]}"; do
+    read -r bits script <<<"$entry"
+    [ "$bits" = any ] || [ "$bits" = "$1" ] || continue
+    name=$(basename "$script" .sh)
+    mkdir -p "$WORK/$name-$1"
+    rc=0
+    out=$(cd "$ROOT" && MORPHEL_WINE=$(loader "$1") MORPHEL_WIN_BITS=$1 MORPHEL_WIN_WORK="$WORK/$name-$1" \
+          bash "$script" 2>&1) || rc=$?
+    printf '%s\n' "$out" >"$WORK/$name-$1.log"
+    if [ "$rc" = 0 ] && [[ "$(tail -n 1 <<<"$out")" =~ ^[0-9]+\ passed,\ 0\ failed$ ]]; then
+      pass "$1-bit $name: $(tail -n 1 <<<"$out")"
+    else
+      fail "$1-bit $name: exit code $rc (log: $WORK/$name-$1.log)"$'\n'"$(tail -n 20 <<<"$out")"
+    fi
+  done
 }
 
 test_bitness() { # BITS BUILDDIR
@@ -307,6 +380,7 @@ test_bitness() { # BITS BUILDDIR
   run_script "$bits" SUITE-OK suite.vbs "C:\\morphel-tests\\"
   run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
   compare_drawing "$bits"
+  run_bitness_steps "$bits"
   regsvr32 "$bits" "regsvr32 /u /s" /u /s "$dll"
   check_unregistration "$bits"
   run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll" unregistered
@@ -333,6 +407,11 @@ main() {
     timed "setup-deps" "$WORK/setup-deps.log" bash "$ROOT/tools/windows/setup-deps.sh"
   fi
   find_wine
+  trap finish EXIT
+  trap 'exit 130' INT TERM HUP
+  # Before the boot: with a 32-bit loader that runs, the boot sets up the
+  # prefix's 32-bit side too.
+  decide_wine32
   start_prefix
   build_dll x86_64 build/win64
   build_dll i686 build/win32
@@ -345,14 +424,14 @@ main() {
   local summary64 summary32
   counted test_bitness 64 build/win64
   summary64="run: $COUNTED"
-  if [ "$HAVE_WINE32" = 1 ]; then
+  if [ "$WAY32" != none ]; then
     counted test_bitness 32 build/win32
-    summary32="run: $COUNTED"
+    summary32="$(way_text "$WAY32"): $COUNTED"
   else
-    summary32="built, not run: 32-bit Wine is not installed ($(wine32_reason))"
-    log "32-bit Wine not installed: the 32-bit DLL is built but not run"
+    summary32="built, not run: $WHY32"
+    log "the 32-bit DLL is built but not run: $WHY32"
   fi
-  wineserver -k 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
   log "done in $((SECONDS - START))s"
   echo "Windows 64-bit: $summary64"
   echo "Windows 32-bit: $summary32"
