@@ -4,11 +4,17 @@
 # Debian 12 root made with debootstrap, into which a clean copy of a source
 # tree is put (its committed HEAD, no build folders).
 #
-#   tools/fresh-root-check.sh [--no-i386] [--keep] [SOURCE_TREE]
+#   tools/fresh-root-check.sh [--no-i386 | --wine32-unusable] [--keep] [SOURCE_TREE]
 #
 #   SOURCE_TREE  git checkout to test (default: the one this script is in)
+#   (no option)  the i386 index as the archive serves it: 32-bit Wine gets
+#                installed and runs natively or under qemu-i386 emulation
 #   --no-i386    the archive's i386 package index is unreachable (a local proxy
 #                answers 404 for it), as when a mirror is in the middle of a sync
+#   --wine32-unusable  wine32:i386 is installed in the root beforehand and the
+#                commands run with MORPHEL_WIN32_EMULATION=0, so its loader can
+#                run only natively: on a kernel that runs no i386 Wine itself it
+#                cannot run at all; every i386 package must still be there after
 #   --keep       leave the root behind for a look (mounts are always removed)
 #
 # Environment:
@@ -29,6 +35,8 @@ MIRROR=${MORPHEL_FRESH_MIRROR:-http://deb.debian.org/debian}
 TARBALL=$CACHE/debootstrap-bookworm-amd64.tar
 ROOTFS=$WORKDIR/root
 NO_I386=0
+WINE32_UNUSABLE=0
+ROOT_ENV=()
 KEEP=0
 TREE=$SELF_TREE
 PROXY_PID=""
@@ -41,14 +49,16 @@ parse_args() {
   while [ "$#" -gt 0 ]; do
     case $1 in
       --no-i386) NO_I386=1 ;;
+      --wine32-unusable) WINE32_UNUSABLE=1; ROOT_ENV=(MORPHEL_WIN32_EMULATION=0) ;;
       --keep) KEEP=1 ;;
-      -h|--help) sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h|--help) sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
       -*) die "unknown option $1" ;;
       *) TREE=$(cd "$1" && pwd) ;;
     esac
     shift
   done
   [ "$(id -u)" -eq 0 ] || die "needs root (debootstrap, chroot, mount)"
+  [ "$NO_I386$WINE32_UNUSABLE" != 11 ] || die "--no-i386 and --wine32-unusable exclude each other"
   git -C "$TREE" rev-parse --verify -q HEAD >/dev/null || die "$TREE is not a git checkout"
 }
 
@@ -192,6 +202,39 @@ EOF
   log "i386 package index made unreachable (proxy on 127.0.0.1:$port)"
 }
 
+# ---- 32-bit Wine installed beforehand ------------------------------------------
+
+in_root_quietly() { # COMMAND
+  chroot "$ROOTFS" /usr/bin/env -i HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive \
+    PATH=/usr/sbin:/usr/bin:/sbin:/bin bash -c "$1"
+}
+
+i386_in_root() {
+  in_root_quietly "dpkg-query -W -f='\${Package}:\${Architecture} \${db:Status-Status}\n'" \
+    | awk '$1 ~ /:i386$/ && $2 == "installed" { print $1 }' | sort
+}
+
+preinstall_wine32() {
+  log "installing wine32:i386 in the root beforehand (log: $WORKDIR/wine32-before.log)"
+  in_root_quietly "dpkg --add-architecture i386 && apt-get update -q &&
+    apt-get install -y -q --no-install-recommends wine32:i386" >"$WORKDIR/wine32-before.log" 2>&1 \
+    || { tail -n 20 "$WORKDIR/wine32-before.log" >&2; die "wine32:i386 could not be installed beforehand"; }
+  i386_in_root >"$WORKDIR/i386-before.txt"
+}
+
+# What was installed beforehand is still installed.
+check_i386_kept() {
+  local gone
+  gone=$(comm -23 "$WORKDIR/i386-before.txt" <(i386_in_root) | tr '\n' ' ')
+  if [ -z "$gone" ]; then
+    PASSED=$((PASSED + 1))
+    RESULTS+=("the $(wc -l <"$WORKDIR/i386-before.txt") i386 packages installed beforehand: all still installed")
+  else
+    FAILED=$((FAILED + 1))
+    RESULTS+=("i386 packages installed beforehand but gone after the commands: $gone")
+  fi
+}
+
 # ---- the two commands ----------------------------------------------------------
 
 RESULTS=()
@@ -203,7 +246,7 @@ FAILED=0
 in_root() {
   local name=$1 command=$2 t0=$SECONDS rc=0
   log "running: $command (log: $WORKDIR/$name.log)"
-  chroot "$ROOTFS" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+  chroot "$ROOTFS" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 "${ROOT_ENV[@]}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c "cd /root/morphel && $command" >"$WORKDIR/$name.log" 2>&1 </dev/null || rc=$?
   local verdict=PASS
@@ -215,12 +258,12 @@ in_root() {
 summary() {
   echo "=== fresh-root check"
   echo "source: $TREE_DESC"
-  echo "root: Debian 12 (debootstrap, $MIRROR); i386 index: $([ "$NO_I386" = 1 ] && echo unreachable || echo as the archive serves it)"
+  echo "root: Debian 12 (debootstrap, $MIRROR); i386 index: $([ "$NO_I386" = 1 ] && echo unreachable || echo as the archive serves it)$([ "$WINE32_UNUSABLE" = 1 ] && echo "; wine32 installed beforehand, MORPHEL_WIN32_EMULATION=0")"
   printf '%s\n' "${RESULTS[@]}"
   echo "--- pictures under out/: $(ls "$ROOTFS/root/morphel/out" 2>/dev/null | tr '\n' ' ')"
   echo "--- last lines of tools/test.sh:"
   sed -n '/^=== what ran/,$p' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /'
-  grep -h -E 'wine32:|i386:' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /' || true
+  grep -h -E 'wine32:|i386:|32-bit Wine:' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /' || true
   echo "logs: $WORKDIR"
   echo "$PASSED passed, $FAILED failed"
 }
@@ -235,9 +278,11 @@ main() {
   copy_tree
   mount_all
   [ "$NO_I386" = 1 ] && start_i386_blocker
+  [ "$WINE32_UNUSABLE" = 1 ] && preinstall_wine32
   in_root run-examples "bash tools/run-examples.sh"
   in_root test "bash tools/test.sh"
   kill_root_processes
+  [ "$WINE32_UNUSABLE" = 1 ] && check_i386_kept
   summary | tee "$WORKDIR/summary.txt"
   [ "$FAILED" -eq 0 ]
 }

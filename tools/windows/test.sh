@@ -66,7 +66,7 @@ decide_wine32() {
   else
     WHY32="32-bit Wine is installed but its loader cannot run: $I386_WHY"
   fi
-  log "32-bit Wine: ${WHY32:-runs $WAY32}"
+  log "32-bit DLL: ${WHY32:-will be $(way_text "$WAY32")}"
 }
 
 way_text() { [ "$1" = native ] && echo "run natively" || echo "run under qemu-i386 emulation (binfmt_misc)"; }
