@@ -138,6 +138,13 @@ i386_possible() {
   return 1
 }
 
+# A kernel may run the probe but not Wine's loader: then it is emulated too.
+wine32_runs() {
+  i386_decide /usr/lib/wine/wine --version && return 0
+  [ ! -x "$QEMU_I386" ] && binfmt_ready || return 1
+  apt_install qemu-user-static && i386_decide /usr/lib/wine/wine --version
+}
+
 # i386 packages installed (or half-installed), one per line.
 i386_packages() {
   dpkg-query -W -f='${Package}:${Architecture} ${db:Status-Status}\n' 2>/dev/null \
@@ -162,7 +169,7 @@ try_install_wine32() {
   fi
   if ! apt_install wine32:i386; then
     WHY="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
-  elif ! i386_decide /usr/lib/wine/wine --version; then
+  elif ! wine32_runs; then
     WHY="32-bit Wine's loader does not run: $I386_WHY"
   else
     return 0
