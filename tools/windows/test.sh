@@ -24,8 +24,8 @@
 # build/windows/test-<process id>, and removes those of earlier runs.
 # Ends with "N passed, N failed"; the exit code is non-zero on any failure.
 set -euo pipefail
-# The emulated 32-bit loader fails to boot a prefix with WINEARCH set.
 export LC_ALL=C
+# The emulated 32-bit loader fails in a prefix booted with WINEARCH set.
 unset WINEARCH
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -73,7 +73,7 @@ way_text() { [ "$1" = native ] && echo "run natively" || echo "run under qemu-i3
 
 # Runs on any exit: the prefix's processes stopped, then the registration taken back.
 finish() {
-  [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+  [ -n "${C_DRIVE:-}" ] && "$WINESERVER" -k 2>/dev/null
   i386_release
 }
 
@@ -196,11 +196,12 @@ install_fonts() {
 
 # ---- one bitness -----------------------------------------------------------------
 
-# Runs a Windows program with the loader and system folder of BITS (64 or 32).
+# Runs a Windows program with the loader of BITS (64 or 32); a program that
+# hangs is stopped after 20 minutes and fails.
 win() { # BITS PROGRAM ARGS...
   local bits=$1
   shift
-  "$(loader "$bits")" "$@"
+  timeout 1200 "$(loader "$bits")" "$@"
 }
 loader() { [ "$1" = 64 ] && echo "$WINE64" || echo "$WINE32"; }
 system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
