@@ -4,17 +4,20 @@
 # Debian 12 root made with debootstrap, into which a clean copy of a source
 # tree is put (its committed HEAD, no build folders).
 #
-#   tools/fresh-root-check.sh [--no-i386 | --wine32-unusable] [--keep] [SOURCE_TREE]
+#   tools/fresh-root-check.sh [--emulate-i386 | --no-i386 | --wine32-broken] [--keep] [SOURCE_TREE]
 #
 #   SOURCE_TREE  git checkout to test (default: the one this script is in)
 #   (no option)  the i386 index as the archive serves it: 32-bit Wine gets
 #                installed and runs natively or under qemu-i386 emulation
+#   --emulate-i386  the same, with MORPHEL_WIN32_EMULATION=force: the 32-bit DLL
+#                runs under qemu-i386 emulation even where the kernel runs i386
+#                programs itself
 #   --no-i386    the archive's i386 package index is unreachable (a local proxy
 #                answers 404 for it), as when a mirror is in the middle of a sync
-#   --wine32-unusable  wine32:i386 is installed in the root beforehand and the
-#                commands run with MORPHEL_WIN32_EMULATION=0, so its loader can
-#                run only natively: on a kernel that runs no i386 Wine itself it
-#                cannot run at all; every i386 package must still be there after
+#   --wine32-broken  wine32:i386 is installed in the root beforehand and then
+#                broken (its 32-bit ntdll.so deleted), so that its loader runs
+#                neither natively nor emulated; every i386 package must still be
+#                installed after the two commands
 #   --keep       leave the root behind for a look (mounts are always removed)
 #
 # Environment:
@@ -35,7 +38,7 @@ MIRROR=${MORPHEL_FRESH_MIRROR:-http://deb.debian.org/debian}
 TARBALL=$CACHE/debootstrap-bookworm-amd64.tar
 ROOTFS=$WORKDIR/root
 NO_I386=0
-WINE32_UNUSABLE=0
+WINE32_BROKEN=0
 ROOT_ENV=()
 KEEP=0
 TREE=$SELF_TREE
@@ -49,16 +52,17 @@ parse_args() {
   while [ "$#" -gt 0 ]; do
     case $1 in
       --no-i386) NO_I386=1 ;;
-      --wine32-unusable) WINE32_UNUSABLE=1; ROOT_ENV=(MORPHEL_WIN32_EMULATION=0) ;;
+      --emulate-i386) ROOT_ENV=(MORPHEL_WIN32_EMULATION=force) ;;
+      --wine32-broken) WINE32_BROKEN=1 ;;
       --keep) KEEP=1 ;;
-      -h|--help) sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h|--help) sed -n '2,29p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
       -*) die "unknown option $1" ;;
       *) TREE=$(cd "$1" && pwd) ;;
     esac
     shift
   done
   [ "$(id -u)" -eq 0 ] || die "needs root (debootstrap, chroot, mount)"
-  [ "$NO_I386$WINE32_UNUSABLE" != 11 ] || die "--no-i386 and --wine32-unusable exclude each other"
+  [ "$NO_I386$WINE32_BROKEN" != 11 ] || die "--no-i386 and --wine32-broken exclude each other"
   git -C "$TREE" rev-parse --verify -q HEAD >/dev/null || die "$TREE is not a git checkout"
 }
 
@@ -215,10 +219,11 @@ i386_in_root() {
 }
 
 preinstall_wine32() {
-  log "installing wine32:i386 in the root beforehand (log: $WORKDIR/wine32-before.log)"
+  log "installing wine32:i386 in the root beforehand, then deleting its ntdll.so (log: $WORKDIR/wine32-before.log)"
   in_root_quietly "dpkg --add-architecture i386 && apt-get update -q &&
-    apt-get install -y -q --no-install-recommends wine32:i386" >"$WORKDIR/wine32-before.log" 2>&1 \
-    || { tail -n 20 "$WORKDIR/wine32-before.log" >&2; die "wine32:i386 could not be installed beforehand"; }
+    apt-get install -y -q --no-install-recommends wine32:i386 &&
+    rm -v /usr/lib/i386-linux-gnu/wine/i386-unix/ntdll.so" >"$WORKDIR/wine32-before.log" 2>&1 \
+    || { tail -n 20 "$WORKDIR/wine32-before.log" >&2; die "wine32:i386 could not be installed and broken beforehand"; }
   i386_in_root >"$WORKDIR/i386-before.txt"
 }
 
@@ -258,7 +263,7 @@ in_root() {
 summary() {
   echo "=== fresh-root check"
   echo "source: $TREE_DESC"
-  echo "root: Debian 12 (debootstrap, $MIRROR); i386 index: $([ "$NO_I386" = 1 ] && echo unreachable || echo as the archive serves it)$([ "$WINE32_UNUSABLE" = 1 ] && echo "; wine32 installed beforehand, MORPHEL_WIN32_EMULATION=0")"
+  echo "root: Debian 12 (debootstrap, $MIRROR); i386 index: $([ "$NO_I386" = 1 ] && echo unreachable || echo as the archive serves it)$([ "$WINE32_BROKEN" = 1 ] && echo "; wine32 installed beforehand, broken")${ROOT_ENV:+; ${ROOT_ENV[*]}}"
   printf '%s\n' "${RESULTS[@]}"
   echo "--- pictures under out/: $(ls "$ROOTFS/root/morphel/out" 2>/dev/null | tr '\n' ' ')"
   echo "--- last lines of tools/test.sh:"
@@ -278,11 +283,11 @@ main() {
   copy_tree
   mount_all
   [ "$NO_I386" = 1 ] && start_i386_blocker
-  [ "$WINE32_UNUSABLE" = 1 ] && preinstall_wine32
+  [ "$WINE32_BROKEN" = 1 ] && preinstall_wine32
   in_root run-examples "bash tools/run-examples.sh"
   in_root test "bash tools/test.sh"
   kill_root_processes
-  [ "$WINE32_UNUSABLE" = 1 ] && check_i386_kept
+  [ "$WINE32_BROKEN" = 1 ] && check_i386_kept
   summary | tee "$WORKDIR/summary.txt"
   [ "$FAILED" -eq 0 ]
 }

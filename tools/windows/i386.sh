@@ -7,7 +7,8 @@
 #                               when PROGRAM runs, else I386_WHY and returns 1
 #   i386_release                takes back what i386_decide added
 #
-# MORPHEL_WIN32_EMULATION=0 allows the native way only.
+# MORPHEL_WIN32_EMULATION=0 allows the native way only; =force takes the
+# emulated way even where the kernel runs i386 programs itself (to prove it).
 
 BINFMT_DIR=/proc/sys/fs/binfmt_misc
 QEMU_I386=/usr/bin/qemu-i386-static
@@ -77,7 +78,8 @@ i386_decide() { # PROGRAM [ARGS]
     remove_stale_entries
     existing=$(i386_entries | grep -v "^$I386_ENTRY\$" | head -n 1)
   fi
-  if [ -z "$existing" ] && [ "$I386_REGISTERED" = 0 ] && i386_runs "$@"; then
+  if [ -z "$existing" ] && [ "$I386_REGISTERED" = 0 ] && [ "${MORPHEL_WIN32_EMULATION:-}" != force ] \
+     && i386_runs "$@"; then
     I386_WAY=native
     return 0
   fi

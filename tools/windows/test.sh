@@ -208,7 +208,8 @@ system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\s
 
 # HKEY_CLASSES_ROOT as BITS sees it, as "key|name|value" lines, from one
 # export by the 64-bit reg.exe (/reg:32 is the 32-bit view); the default
-# value is named "(Default)", a key gives "key||".
+# value is named "(Default)", a key gives "key||"; keys are in lower case
+# (Wine keeps its own spelling of "Typelib").
 registry_view() { # BITS
   local file="registry$1.reg"
   rm -f "$C_DRIVE/$file"
@@ -216,7 +217,7 @@ registry_view() { # BITS
   iconv -f UTF-16 -t UTF-8 "$C_DRIVE/$file" 2>/dev/null | tr -d '\r' | awk '
     function unescape(s) { gsub(/\\\\/, "\001", s); gsub(/\\"/, "\"", s); gsub(/\001/, "\\", s); return s }
     /^\[HKEY_CLASSES_ROOT/ { key = substr($0, 2, length($0) - 2); sub(/^HKEY_CLASSES_ROOT/, "HKCR", key)
-                              print key "||"; next }
+                              key = tolower(key); print key "||"; next }
     /^@=/ { name = "(Default)"; rest = substr($0, 3) }
     /^"/ { match($0, /^"([^"\\]|\\.)*"=/); name = unescape(substr($0, 2, RLENGTH - 3))
            rest = substr($0, RLENGTH + 1) }
@@ -224,16 +225,16 @@ registry_view() { # BITS
               print key "|" name "|" rest }'
 }
 
-expect_entry() { # DUMP KEY NAME VALUE
-  if grep -qxF "$2|$3|$4" <<<"$1"; then
+expect_entry() { # VIEW KEY NAME VALUE
+  if grep -qxF "${2,,}|$3|$4" <<<"$1"; then
     pass "registry $2 ${3:-(key)} = ${4:-(present)}"
   else
-    fail "registry $2 ${3:-(key)}: expected '${4:-(present)}', found: $(grep -F "$2|$3|" <<<"$1" | head -n 1)"
+    fail "registry $2 ${3:-(key)}: expected '${4:-(present)}', found: $(grep -F "${2,,}|$3|" <<<"$1" | head -n 1)"
   fi
 }
 
 key_exists() { # VIEW KEY
-  grep -qixF "$2||" <<<"$1"
+  grep -qxF "${2,,}||" <<<"$1"
 }
 
 check_registration() { # BITS DLLPATH
