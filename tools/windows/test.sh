@@ -73,7 +73,7 @@ way_text() { [ "$1" = native ] && echo "run natively" || echo "run under qemu-i3
 
 # Runs on any exit: the prefix's processes stopped, then the registration taken back.
 finish() {
-  [ -n "${C_DRIVE:-}" ] && "$WINESERVER" -k 2>/dev/null
+  if [ -n "${C_DRIVE:-}" ]; then "$WINESERVER" -k 2>/dev/null || true; fi
   i386_release
 }
 
