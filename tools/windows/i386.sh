@@ -61,6 +61,7 @@ remove_stale_entries() {
     [[ "$name" =~ ^morphel-qemu-i386-([0-9]+)$ ]] || continue
     kill -0 "${BASH_REMATCH[1]}" 2>/dev/null || echo -1 >"$BINFMT_DIR/$name" 2>/dev/null || true
   done
+  return 0
 }
 
 # F: the kernel opens qemu now, so it also serves programs in other roots.
@@ -71,26 +72,28 @@ i386_register() {
   I386_REGISTERED=1
 }
 
+# Another i386 entry (another run's, say) takes i386 programs before the
+# kernel does: with one there, running is no proof of the native way.
+other_entries() { binfmt_ready && remove_stale_entries && i386_entries | grep -vx "$I386_ENTRY"; }
+
+i386_native() { # PROGRAM [ARGS]
+  [ "${MORPHEL_WIN32_EMULATION:-}" != force ] && [ "$I386_REGISTERED" = 0 ] \
+    && [ -z "$(other_entries)" ] && i386_runs "$@"
+}
+
 i386_decide() { # PROGRAM [ARGS]
   I386_WAY="" I386_WHY=""
-  local existing=""
-  if binfmt_ready; then
-    remove_stale_entries
-    existing=$(i386_entries | grep -v "^$I386_ENTRY\$" | head -n 1)
-  fi
-  if [ -z "$existing" ] && [ "$I386_REGISTERED" = 0 ] && [ "${MORPHEL_WIN32_EMULATION:-}" != force ] \
-     && i386_runs "$@"; then
+  if i386_native "$@"; then
     I386_WAY=native
     return 0
   fi
-  if [ "${MORPHEL_WIN32_EMULATION:-auto}" = 0 ]; then
-    I386_WHY="this kernel does not run it and emulation is off (MORPHEL_WIN32_EMULATION=0)"
+  if [ "${MORPHEL_WIN32_EMULATION:-}" = 0 ]; then
+    I386_WHY="the kernel does not run it and emulation is off (MORPHEL_WIN32_EMULATION=0)"
   elif [ ! -e "$BINFMT_DIR/register" ]; then
-    I386_WHY="this kernel does not run i386 programs and binfmt_misc is not available for emulation"
-  elif [ ! -x "$QEMU_I386" ]; then
-    I386_WHY="this kernel does not run i386 programs and qemu-user-static is not installed"
-  elif ! i386_register && [ -z "$existing" ]; then
-    I386_WHY="this kernel does not run i386 programs and qemu-i386 could not be registered in binfmt_misc"
+    I386_WHY="the kernel does not run it and binfmt_misc is not available for emulation"
+  elif ! { [ -x "$QEMU_I386" ] && i386_register; } && [ -z "$(other_entries)" ]; then
+    I386_WHY="the kernel does not run it and qemu-i386 could not be registered in binfmt_misc"
+    [ -x "$QEMU_I386" ] || I386_WHY="the kernel does not run it and qemu-user-static is not installed"
   elif i386_runs "$@"; then
     I386_WAY=emulated
     return 0

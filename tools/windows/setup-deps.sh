@@ -129,8 +129,7 @@ install_wine32() {
 i386_possible() {
   local probe=$OUT/i386-probe
   i386_probe_program "$probe"
-  if { [ "${MORPHEL_WIN32_EMULATION:-}" = force ] || ! i386_runs "$probe"; } \
-     && [ ! -x "$QEMU_I386" ] && binfmt_ready; then
+  if ! i386_native "$probe" && [ ! -x "$QEMU_I386" ] && binfmt_ready; then
     apt_update
     apt_install qemu-user-static || log "qemu-user-static could not be installed"
   fi

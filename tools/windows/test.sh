@@ -197,11 +197,11 @@ install_fonts() {
 # ---- one bitness -----------------------------------------------------------------
 
 # Runs a Windows program with the loader of BITS (64 or 32); a program that
-# hangs is stopped after 20 minutes and fails.
+# hangs is stopped after 40 minutes and fails.
 win() { # BITS PROGRAM ARGS...
   local bits=$1
   shift
-  timeout 1200 "$(loader "$bits")" "$@"
+  timeout 2400 "$(loader "$bits")" "$@"
 }
 loader() { [ "$1" = 64 ] && echo "$WINE64" || echo "$WINE32"; }
 system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
