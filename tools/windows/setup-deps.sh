@@ -179,24 +179,28 @@ try_install_wine32() {
 }
 
 # Takes back what try_install_wine32 did: the i386 packages this run added
-# (apt never removes essential or protected ones without force, so those stay,
-# and the architecture with them) and the architecture if this run added it.
+# (apt removes protected ones, libgcc-s1:i386, only by force: those stay, with
+# what they depend on and the architecture) and the architecture if this run
+# added it.
 undo_i386() {
-  local new keep=() remove=() p
+  local new protected=() keep="" remove=() p
   new=$(comm -13 <(printf '%s\n' "$I386_BEFORE") <(i386_packages) | grep -v '^$' || true)
   for p in $new; do
-    if dpkg-query -W -f='${Essential}${Protected}' "$p" 2>/dev/null | grep -q yes; then
-      keep+=("$p")
-    else
-      remove+=("$p")
-    fi
+    dpkg-query -W -f='${Essential}${Protected}' "$p" 2>/dev/null | grep -q yes && protected+=("$p")
+  done
+  if [ "${#protected[@]}" -gt 0 ]; then
+    keep=$(apt-cache depends --recurse --installed --no-recommends --no-suggests --no-conflicts \
+      --no-breaks --no-replaces --no-enhances "${protected[@]}" 2>/dev/null | grep -v '^ ' | sort -u)
+    log "i386: kept (protected, with what they need): $(tr '\n' ' ' <<<"$keep")"
+  fi
+  for p in $new; do
+    grep -qxF "$p" <<<"$keep" || remove+=("$p")
   done
   if [ "${#remove[@]}" -gt 0 ]; then
     log "i386: removing the ${#remove[@]} packages this run installed"
     apt-get purge -y -q "${APT_OPTS[@]}" "${remove[@]}" >>"$OUT/logs/apt-install.log" 2>&1 \
       || log "i386: apt-get purge failed (see $OUT/logs/apt-install.log)"
   fi
-  [ "${#keep[@]}" -gt 0 ] && log "i386: kept (essential, not removed by force): ${keep[*]}"
   if [ "$ADDED_I386" = 1 ] && i386_unused; then
     drop_i386 "32-bit Wine could not be used"
     apt_update_retry "$OUT/logs/apt-update.log" || true
