@@ -268,7 +268,7 @@ summary() {
   echo "--- pictures under out/: $(ls "$ROOTFS/root/morphel/out" 2>/dev/null | tr '\n' ' ')"
   echo "--- last lines of tools/test.sh:"
   sed -n '/^=== what ran/,$p' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /'
-  grep -h -E 'wine32:|i386:|32-bit Wine:' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /' || true
+  grep -h -E 'wine32:|i386:|32-bit DLL:' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /' || true
   echo "logs: $WORKDIR"
   echo "$PASSED passed, $FAILED failed"
 }
