@@ -13,8 +13,8 @@
 # registered in binfmt_misc for the run: tools/windows/i386.sh), for the 32-bit
 # DLL with its 32-bit programs. Every 64-bit call names the 64-bit loader and
 # wineserver, so a 32-bit loader that cannot run, or runs emulated, never
-# touches the 64-bit run; the registry is read with one export per check
-# through the 64-bit reg.exe (/reg:32 for the 32-bit view), and one persistent
+# touches the 64-bit run; the registry is read with exports of whole keys by
+# the 64-bit reg.exe (/reg:32 for the 32-bit view), and one persistent
 # wineserver serves every call.
 #
 # Build folders: build/win64, build/win32 (configured when missing, else
@@ -206,14 +206,21 @@ win() { # BITS PROGRAM ARGS...
 loader() { [ "$1" = 64 ] && echo "$WINE64" || echo "$WINE32"; }
 system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
 
-# HKEY_CLASSES_ROOT as BITS sees it, as "key|name|value" lines, from one
-# export by the 64-bit reg.exe (/reg:32 is the 32-bit view); the default
-# value is named "(Default)", a key gives "key||"; keys are in lower case
-# (Wine keeps its own spelling of "Typelib").
-registry_view() { # BITS
+# Keys as BITS sees them, as "key|name|value" lines, exported by the 64-bit
+# reg.exe (/reg:32 is the 32-bit view: no emulated process, one export per
+# key, not one query per value; an export of all HKCR would miss keys that
+# only the 32-bit view has). The default value is named "(Default)", a key
+# gives "key||"; keys are in lower case (Wine spells "Typelib" its own way).
+registry_view() { # BITS KEY...
+  local bits=$1 key
+  shift
+  for key in "$@"; do registry_export "$bits" "$key"; done
+}
+
+registry_export() { # BITS KEY
   local file="registry$1.reg"
   rm -f "$C_DRIVE/$file"
-  "$WINE64" reg.exe export HKCR "C:\\$file" "/reg:$1" /y >/dev/null 2>&1 || true
+  "$WINE64" reg.exe export "$2" "C:\\$file" "/reg:$1" /y >/dev/null 2>&1 || return 0
   iconv -f UTF-16 -t UTF-8 "$C_DRIVE/$file" 2>/dev/null | tr -d '\r' | awk '
     function unescape(s) { gsub(/\\\\/, "\001", s); gsub(/\\"/, "\"", s); gsub(/\001/, "\\", s); return s }
     /^\[HKEY_CLASSES_ROOT/ { key = substr($0, 2, length($0) - 2); sub(/^HKEY_CLASSES_ROOT/, "HKCR", key)
@@ -233,13 +240,14 @@ expect_entry() { # VIEW KEY NAME VALUE
   fi
 }
 
-key_exists() { # VIEW KEY
-  grep -qxF "${2,,}||" <<<"$1"
+key_exists() { # BITS KEY
+  "$WINE64" reg.exe query "$2" "/reg:$1" >/dev/null 2>&1
 }
 
 check_registration() { # BITS DLLPATH
   local bits=$1 dll=$2 dump c="HKCR\\CLSID\\$CLSID"
-  dump=$(registry_view "$bits")
+  dump=$(registry_view "$bits" 'HKCR\Morphel.Images.1' 'HKCR\Morphel.Images' "$c" \
+         "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
   expect_entry "$dump" 'HKCR\Morphel.Images.1' '(Default)' 'Images Class'
   expect_entry "$dump" 'HKCR\Morphel.Images.1\CLSID' '(Default)' "$CLSID"
   expect_entry "$dump" 'HKCR\Morphel.Images' '(Default)' 'Images Class'
@@ -259,14 +267,13 @@ check_registration() { # BITS DLLPATH
 }
 
 check_unregistration() { # BITS
-  local key view
-  view=$(registry_view "$1")
+  local key
   for key in 'HKCR\Morphel.Images' 'HKCR\Morphel.Images.1' "HKCR\\CLSID\\$CLSID" \
              "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win$1"; do
-    if key_exists "$view" "$key"; then fail "$key still there after regsvr32 /u"
+    if key_exists "$1" "$key"; then fail "$key still there after regsvr32 /u"
     else pass "$key gone after regsvr32 /u"; fi
   done
-  if key_exists "$view" 'HKCR\CLSID'; then pass "HKCR\\CLSID kept after regsvr32 /u"
+  if key_exists "$1" 'HKCR\CLSID'; then pass "HKCR\\CLSID kept after regsvr32 /u"
   else fail "HKCR\\CLSID gone after regsvr32 /u"; fi
 }
 
