@@ -109,6 +109,7 @@ install_wine32() {
   [ "$WINE32" = 0 ] && { wine32_missing "MORPHEL_WINE32=0"; return; }
   if is_installed wine32:i386; then
     log "wine32: present"
+    is_root && install_qemu_if_needed /usr/lib/wine/wine --version
     return
   fi
   WHY=""
@@ -129,20 +130,22 @@ install_wine32() {
 i386_possible() {
   local probe=$OUT/i386-probe
   i386_probe_program "$probe"
-  if ! i386_native "$probe" && [ ! -x "$QEMU_I386" ] && binfmt_ready; then
-    apt_update
-    apt_install qemu-user-static || log "qemu-user-static could not be installed"
-  fi
+  install_qemu_if_needed "$probe"
   i386_decide "$probe" && return 0
   WHY="i386 programs cannot run here: $I386_WHY"
   return 1
 }
 
+# qemu-user-static, when PROGRAM does not run natively and could run emulated.
+install_qemu_if_needed() { # PROGRAM [ARGS]
+  i386_native "$@" || [ -x "$QEMU_I386" ] || ! binfmt_ready && return 0
+  (apt_update && apt_install qemu-user-static) || log "qemu-user-static could not be installed"
+}
+
 # A kernel may run the probe but not Wine's loader: then it is emulated too.
 wine32_runs() {
-  i386_decide /usr/lib/wine/wine --version && return 0
-  [ ! -x "$QEMU_I386" ] && binfmt_ready || return 1
-  apt_install qemu-user-static && i386_decide /usr/lib/wine/wine --version
+  install_qemu_if_needed /usr/lib/wine/wine --version
+  i386_decide /usr/lib/wine/wine --version
 }
 
 # i386 packages installed (or half-installed), one per line.
