@@ -17,6 +17,9 @@
 #   MORPHEL_WIN_ARCHES  architectures to build (default: "x86_64 i686")
 #   MORPHEL_WINE32      auto (default): install 32-bit Wine when possible
 #                       1: install it or fail; 0: leave it out
+#   MORPHEL_WIN32_EMULATION  auto (default): i386 programs natively, else
+#                       under qemu-i386; 0: natively only; force: emulated
+#                       even where the kernel runs them (tools/windows/i386.sh)
 #   MORPHEL_JPEG_SIMD   1 (default): libjpeg-turbo with its nasm SIMD code; 0: without
 #   MORPHEL_WIN_SERIAL  1: build the architectures one after the other
 set -euo pipefail

@@ -22,6 +22,7 @@
 # MORPHEL_LINUX_LIB names a libmorphel.so). Every run starts a fresh Wine
 # prefix build/windows/prefix-<process id> with its logs and files in
 # build/windows/test-<process id>, and removes those of earlier runs.
+# MORPHEL_WIN32_EMULATION (auto, 0, force) as for setup-deps.sh.
 # Ends with "N passed, N failed"; the exit code is non-zero on any failure.
 set -euo pipefail
 export LC_ALL=C
