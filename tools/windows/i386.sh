@@ -89,7 +89,7 @@ i386_decide() { # PROGRAM [ARGS]
   fi
   if [ "${MORPHEL_WIN32_EMULATION:-}" = 0 ]; then
     I386_WHY="the kernel does not run it and emulation is off (MORPHEL_WIN32_EMULATION=0)"
-  elif [ ! -e "$BINFMT_DIR/register" ]; then
+  elif ! binfmt_ready; then
     I386_WHY="the kernel does not run it and binfmt_misc is not available for emulation"
   elif ! { [ -x "$QEMU_I386" ] && i386_register; } && [ -z "$(other_entries)" ]; then
     I386_WHY="the kernel does not run it and qemu-i386 could not be registered in binfmt_misc"
