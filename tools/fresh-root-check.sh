@@ -28,6 +28,20 @@
 #
 # Needs root (debootstrap, chroot, mount). Ends with a summary and
 # "N passed, N failed" over the two commands; non-zero exit on any failure.
+#
+# What the cases showed on 2026-12-10 (that day's Debian 12 archive, on a
+# 2-core machine shared with other builds; times vary with its load):
+#   This machine's kernel runs i386 programs itself, Wine's 32-bit loader
+#   included, so without an option the 32-bit DLL runs natively.
+#   --emulate-i386: wine32 and qemu-user-static installed, the 32-bit DLL run
+#     under qemu-i386: CASE1_RESULT
+#   --no-i386 (the Windows set-up alone, 611 s): the i386 architecture added,
+#     its index refused four times, the architecture removed again, "wine32:
+#     not installed (the i386 package index could not be fetched ...)".
+#   --wine32-broken: run-examples passed; the test command's Windows part:
+#     64-bit 35 passed, 0 failed; "32-bit: built, not run: 32-bit Wine is
+#     installed but its loader cannot run: it fails even under qemu-i386
+#     emulation"; all 106 i386 packages installed beforehand still there.
 set -euo pipefail
 export LC_ALL=C
 

@@ -13,9 +13,8 @@
 # registered in binfmt_misc for the run: tools/windows/i386.sh), for the 32-bit
 # DLL with its 32-bit programs. Every 64-bit call names the 64-bit loader and
 # wineserver, so a 32-bit loader that cannot run, or runs emulated, never
-# touches the 64-bit run; the registry is read with exports of whole keys by
-# the 64-bit reg.exe (/reg:32 for the 32-bit view), and one persistent
-# wineserver serves every call.
+# touches the 64-bit run; the registry is read with one export per key by the
+# reg.exe of the bitness, and one persistent wineserver serves every call.
 #
 # Build folders: build/win64, build/win32 (configured when missing, else
 # reused), build/windows/linux (the Linux library for the comparison, unless
@@ -207,11 +206,12 @@ win() { # BITS PROGRAM ARGS...
 loader() { [ "$1" = 64 ] && echo "$WINE64" || echo "$WINE32"; }
 system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
 
-# Keys as BITS sees them, as "key|name|value" lines, exported by the 64-bit
-# reg.exe (/reg:32 is the 32-bit view: no emulated process, one export per
-# key, not one query per value; an export of all HKCR would miss keys that
-# only the 32-bit view has). The default value is named "(Default)", a key
-# gives "key||"; keys are in lower case (Wine spells "Typelib" its own way).
+# Keys as BITS sees them, as "key|name|value" lines, exported by the reg.exe of
+# that bitness, one export per key. (The 64-bit reg.exe's /reg:32 is no
+# stand-in for a 32-bit program's view: it looks for ProgIDs under
+# HKCR\Wow6432Node, where a 32-bit regsvr32 does not write them.) The default
+# value is named "(Default)", a key gives "key||"; keys are in lower case (Wine
+# spells "Typelib" its own way).
 registry_view() { # BITS KEY...
   local bits=$1 key
   shift
@@ -221,7 +221,7 @@ registry_view() { # BITS KEY...
 registry_export() { # BITS KEY
   local file="registry$1.reg"
   rm -f "$C_DRIVE/$file"
-  "$WINE64" reg.exe export "$2" "C:\\$file" "/reg:$1" /y >/dev/null 2>&1 || return 0
+  win "$1" "$(system_dir "$1")\\reg.exe" export "$2" "C:\\$file" /y >/dev/null 2>&1 || return 0
   iconv -f UTF-16 -t UTF-8 "$C_DRIVE/$file" 2>/dev/null | tr -d '\r' | awk '
     function unescape(s) { gsub(/\\\\/, "\001", s); gsub(/\\"/, "\"", s); gsub(/\001/, "\\", s); return s }
     /^\[HKEY_CLASSES_ROOT/ { key = substr($0, 2, length($0) - 2); sub(/^HKEY_CLASSES_ROOT/, "HKCR", key)
@@ -242,7 +242,7 @@ expect_entry() { # VIEW KEY NAME VALUE
 }
 
 key_exists() { # BITS KEY
-  "$WINE64" reg.exe query "$2" "/reg:$1" >/dev/null 2>&1
+  win "$1" "$(system_dir "$1")\\reg.exe" query "$2" >/dev/null 2>&1
 }
 
 check_registration() { # BITS DLLPATH
