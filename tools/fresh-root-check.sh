@@ -4,11 +4,20 @@
 # Debian 12 root made with debootstrap, into which a clean copy of a source
 # tree is put (its committed HEAD, no build folders).
 #
-#   tools/fresh-root-check.sh [--no-i386] [--keep] [SOURCE_TREE]
+#   tools/fresh-root-check.sh [--emulate-i386 | --no-i386 | --wine32-broken] [--keep] [SOURCE_TREE]
 #
 #   SOURCE_TREE  git checkout to test (default: the one this script is in)
+#   (no option)  the i386 index as the archive serves it: 32-bit Wine gets
+#                installed and runs natively or under qemu-i386 emulation
+#   --emulate-i386  the same, with MORPHEL_WIN32_EMULATION=force: the 32-bit DLL
+#                runs under qemu-i386 emulation even where the kernel runs i386
+#                programs itself
 #   --no-i386    the archive's i386 package index is unreachable (a local proxy
 #                answers 404 for it), as when a mirror is in the middle of a sync
+#   --wine32-broken  wine32:i386 is installed in the root beforehand and then
+#                broken (its 32-bit ntdll.so deleted), so that its loader runs
+#                neither natively nor emulated; every i386 package must still be
+#                installed after the two commands
 #   --keep       leave the root behind for a look (mounts are always removed)
 #
 # Environment:
@@ -19,6 +28,26 @@
 #
 # Needs root (debootstrap, chroot, mount). Ends with a summary and
 # "N passed, N failed" over the two commands; non-zero exit on any failure.
+#
+# What the cases showed on 2026-12-10 (that day's Debian 12 archive, on a
+# 2-core machine shared with other builds; times vary with its load):
+#   This machine's kernel runs i386 programs itself, Wine's 32-bit loader
+#   included, so without an option the 32-bit DLL runs natively.
+#   --emulate-i386: wine32 and qemu-user-static installed, the 32-bit DLL run
+#     under qemu-i386: run-examples 223 s; the test command 992 s, Linux,
+#     sanitizer and Python parts passed, 64-bit 35 passed, 0 failed; 32-bit
+#     (493 s emulated) registration, server test 95, suite.vbs 196, suite.js
+#     84, the 18 drawing files byte-identical, unregistration all passed, but
+#     5 ProgID checks failed: they read the registry through the 64-bit
+#     reg.exe's /reg:32 view, since replaced by the 32-bit reg.exe (checked
+#     natively on this kernel; each emulated reg.exe adds about a minute).
+#   --no-i386 (the Windows set-up alone, 611 s): the i386 architecture added,
+#     its index refused four times, the architecture removed again, "wine32:
+#     not installed (the i386 package index could not be fetched ...)".
+#   --wine32-broken: run-examples passed; the test command's Windows part:
+#     64-bit 35 passed, 0 failed; "32-bit: built, not run: 32-bit Wine is
+#     installed but its loader cannot run: it fails even under qemu-i386
+#     emulation"; all 106 i386 packages installed beforehand still there.
 set -euo pipefail
 export LC_ALL=C
 
@@ -29,6 +58,8 @@ MIRROR=${MORPHEL_FRESH_MIRROR:-http://deb.debian.org/debian}
 TARBALL=$CACHE/debootstrap-bookworm-amd64.tar
 ROOTFS=$WORKDIR/root
 NO_I386=0
+WINE32_BROKEN=0
+ROOT_ENV=()
 KEEP=0
 TREE=$SELF_TREE
 PROXY_PID=""
@@ -41,14 +72,17 @@ parse_args() {
   while [ "$#" -gt 0 ]; do
     case $1 in
       --no-i386) NO_I386=1 ;;
+      --emulate-i386) ROOT_ENV=(MORPHEL_WIN32_EMULATION=force) ;;
+      --wine32-broken) WINE32_BROKEN=1 ;;
       --keep) KEEP=1 ;;
-      -h|--help) sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      -h|--help) sed -n '2,29p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
       -*) die "unknown option $1" ;;
       *) TREE=$(cd "$1" && pwd) ;;
     esac
     shift
   done
   [ "$(id -u)" -eq 0 ] || die "needs root (debootstrap, chroot, mount)"
+  [ "$NO_I386$WINE32_BROKEN" != 11 ] || die "--no-i386 and --wine32-broken exclude each other"
   git -C "$TREE" rev-parse --verify -q HEAD >/dev/null || die "$TREE is not a git checkout"
 }
 
@@ -192,6 +226,40 @@ EOF
   log "i386 package index made unreachable (proxy on 127.0.0.1:$port)"
 }
 
+# ---- 32-bit Wine installed beforehand ------------------------------------------
+
+in_root_quietly() { # COMMAND
+  chroot "$ROOTFS" /usr/bin/env -i HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive \
+    PATH=/usr/sbin:/usr/bin:/sbin:/bin bash -c "$1"
+}
+
+i386_in_root() {
+  in_root_quietly "dpkg-query -W -f='\${Package}:\${Architecture} \${db:Status-Status}\n'" \
+    | awk '$1 ~ /:i386$/ && $2 == "installed" { print $1 }' | sort
+}
+
+preinstall_wine32() {
+  log "installing wine32:i386 in the root beforehand, then deleting its ntdll.so (log: $WORKDIR/wine32-before.log)"
+  in_root_quietly "dpkg --add-architecture i386 && apt-get update -q &&
+    apt-get install -y -q --no-install-recommends wine32:i386 &&
+    rm -v /usr/lib/i386-linux-gnu/wine/i386-unix/ntdll.so" >"$WORKDIR/wine32-before.log" 2>&1 \
+    || { tail -n 20 "$WORKDIR/wine32-before.log" >&2; die "wine32:i386 could not be installed and broken beforehand"; }
+  i386_in_root >"$WORKDIR/i386-before.txt"
+}
+
+# What was installed beforehand is still installed.
+check_i386_kept() {
+  local gone
+  gone=$(comm -23 "$WORKDIR/i386-before.txt" <(i386_in_root) | tr '\n' ' ')
+  if [ -z "$gone" ]; then
+    PASSED=$((PASSED + 1))
+    RESULTS+=("the $(wc -l <"$WORKDIR/i386-before.txt") i386 packages installed beforehand: all still installed")
+  else
+    FAILED=$((FAILED + 1))
+    RESULTS+=("i386 packages installed beforehand but gone after the commands: $gone")
+  fi
+}
+
 # ---- the two commands ----------------------------------------------------------
 
 RESULTS=()
@@ -203,7 +271,7 @@ FAILED=0
 in_root() {
   local name=$1 command=$2 t0=$SECONDS rc=0
   log "running: $command (log: $WORKDIR/$name.log)"
-  chroot "$ROOTFS" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 \
+  chroot "$ROOTFS" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 "${ROOT_ENV[@]}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c "cd /root/morphel && $command" >"$WORKDIR/$name.log" 2>&1 </dev/null || rc=$?
   local verdict=PASS
@@ -215,12 +283,12 @@ in_root() {
 summary() {
   echo "=== fresh-root check"
   echo "source: $TREE_DESC"
-  echo "root: Debian 12 (debootstrap, $MIRROR); i386 index: $([ "$NO_I386" = 1 ] && echo unreachable || echo as the archive serves it)"
+  echo "root: Debian 12 (debootstrap, $MIRROR); i386 index: $([ "$NO_I386" = 1 ] && echo unreachable || echo as the archive serves it)$([ "$WINE32_BROKEN" = 1 ] && echo "; wine32 installed beforehand, broken")${ROOT_ENV:+; ${ROOT_ENV[*]}}"
   printf '%s\n' "${RESULTS[@]}"
   echo "--- pictures under out/: $(ls "$ROOTFS/root/morphel/out" 2>/dev/null | tr '\n' ' ')"
   echo "--- last lines of tools/test.sh:"
   sed -n '/^=== what ran/,$p' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /'
-  grep -h -E 'wine32:|i386:' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /' || true
+  grep -h -E 'wine32:|i386:|32-bit DLL:' "$WORKDIR/test.log" 2>/dev/null | sed 's/^/  /' || true
   echo "logs: $WORKDIR"
   echo "$PASSED passed, $FAILED failed"
 }
@@ -235,10 +303,12 @@ main() {
   copy_tree
   mount_all
   [ "$NO_I386" = 1 ] && start_i386_blocker
+  [ "$WINE32_BROKEN" = 1 ] && preinstall_wine32
   in_root run-examples "bash tools/run-examples.sh"
   in_root test "bash tools/test.sh"
   bash "$ROOTFS/root/morphel/tools/package-check.sh" --clean-root "$TARBALL" >"$WORKDIR/packages.log" 2>&1 && { PASSED=$((PASSED + 1)); RESULTS+=("the .debs apt-installed into a bare root, consumers run: PASS"); } || { FAILED=$((FAILED + 1)); RESULTS+=("the .debs apt-installed into a bare root: FAIL (log: $WORKDIR/packages.log)"); }
   kill_root_processes
+  [ "$WINE32_BROKEN" = 1 ] && check_i386_kept
   summary | tee "$WORKDIR/summary.txt"
   [ "$FAILED" -eq 0 ]
 }

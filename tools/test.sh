@@ -61,6 +61,16 @@ run_python_install() {
   count_line "$(tail -n 1 "$out")"
 }
 
+# The Debian packages with lintian, two programs built against them outside the
+# tree, and the wheel in a fresh virtual environment.
+run_packages() {
+  local out=$logs/packages.log
+  echo "=== packages: Debian packages, consumers, wheel"
+  bash tools/package-check.sh 2>&1 | tee "$out"
+  summary+=("Packages (tools/package-check.sh): $(tail -n 1 "$out")")
+  count_line "$(tail -n 1 "$out")"
+}
+
 run_windows() {
   local out=$logs/windows.log
   if [ "${MORPHEL_SKIP_WINDOWS:-0}" = "1" ]; then
@@ -88,7 +98,7 @@ run_preset default "Linux suites (default)"
 run_preset asan "Sanitizer suites (asan)"
 run_preset tsan "Thread sanitizer, text tests (tsan)"
 run_python_install
-run_packages() { local out=$logs/packages.log; echo "=== packages: Debian packages, consumers, wheel"; bash tools/package-check.sh 2>&1 | tee "$out"; summary+=("Packages (tools/package-check.sh): $(tail -n 1 "$out")"); count_line "$(tail -n 1 "$out")"; }; run_packages
+run_packages
 run_windows
 
 echo "=== what ran"

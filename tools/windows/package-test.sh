@@ -3,9 +3,10 @@
 # (tools/windows/package.sh), unpacks it into C:\Morphel of a fresh Wine
 # prefix, and from there runs register.cmd, the example scripts with the
 # script host, and unregister.cmd, reading the registry back after each.
-# A copy without x64\morphel.dll must fail with a clear message. With 32-bit
-# Wine (and MORPHEL_WINE32 not 0) both DLLs are registered and the examples
-# also run under the 32-bit script host; with 64-bit Wine only, the x64 half.
+# A copy without x64\morphel.dll must fail with a clear message. Where 32-bit
+# Windows programs run (MORPHEL_WIN32_WAY native or emulated, as the test
+# command decided) both DLLs are registered and the examples also run under
+# the 32-bit script host; otherwise the x64 half.
 # Ends with "N passed, N failed"; non-zero exit on any failure.
 set -uo pipefail
 export LC_ALL=C
@@ -22,10 +23,18 @@ log() { printf '[package-test] %s\n' "$*"; }
 pass() { PASSED=$((PASSED + 1)); log "PASS $*"; }
 fail() { FAILED=$((FAILED + 1)); log "FAIL $*"; }
 
+# Every call names the 64-bit loader and server: Debian's wineboot and
+# wineserver launchers pick the 32-bit ones whenever 32-bit Wine is installed,
+# which may be unable to run here or run only under emulation.
 WINE64=/usr/lib/wine/wine64
 [ -x "$WINE64" ] || WINE64=$(command -v wine64)
+WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+# The x86 half runs where the test command found a way to run 32-bit Windows
+# programs (MORPHEL_WIN32_WAY: native or emulated; none or unset: x64 only).
 BOTH=0
-[ -x /usr/lib/wine/wine ] && [ "${MORPHEL_WINE32:-1}" != 0 ] && BOTH=1
+case "${MORPHEL_WIN32_WAY:-none}" in native | emulated) BOTH=1 ;; esac
+[ -x /usr/lib/wine/wine ] || BOTH=0
 
 # cmd.exe COMMAND LINE...: runs it in C:\work, stdout and stderr together,
 # CRs removed; sets RC to the exit code.
@@ -107,8 +116,8 @@ main() {
   local zip
   zip=$(bash "$ROOT/tools/windows/package.sh" | tail -n 1)
   log "zip: $zip ($(stat -c %s "$zip") bytes)"
-  trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
-  wineboot -i >/dev/null 2>&1 && wineserver -w
+  trap '"$WINESERVER" -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
+  (unset WINEARCH; "$WINE64" wineboot -i >/dev/null 2>&1) && "$WINESERVER" -w
   mkdir -p "$C_DRIVE/Morphel" "$C_DRIVE/work"
   unzip -q "$zip" -d "$C_DRIVE/Morphel"
   register

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares the Windows cross build on Debian 12:
 #   1. installs the MinGW-w64 cross compilers, widl, Wine, nasm, CMake, Ninja
-#      (and, where the host allows, 32-bit Wine),
+#      (and, where the host runs i386 programs natively or under qemu-i386
+#      emulation, 32-bit Wine and qemu-user-static),
 #   2. fetches Debian's sources of libgd, libpng, libjpeg-turbo, FreeType and
 #      mingw-w64 (a deb-src entry is added when apt has none),
 #   3. cross-builds static libpng, libjpeg, FreeType and libgd for
@@ -16,6 +17,9 @@
 #   MORPHEL_WIN_ARCHES  architectures to build (default: "x86_64 i686")
 #   MORPHEL_WINE32      auto (default): install 32-bit Wine when possible
 #                       1: install it or fail; 0: leave it out
+#   MORPHEL_WIN32_EMULATION  auto (default): i386 programs natively, else
+#                       under qemu-i386; 0: natively only; force: emulated
+#                       even where the kernel runs them (tools/windows/i386.sh)
 #   MORPHEL_JPEG_SIMD   1 (default): libjpeg-turbo with its nasm SIMD code; 0: without
 #   MORPHEL_WIN_SERIAL  1: build the architectures one after the other
 set -euo pipefail
@@ -33,6 +37,7 @@ JPEG_SIMD=${MORPHEL_JPEG_SIMD:-1}
 SRC_PACKAGES=(libgd2 libpng1.6 libjpeg-turbo freetype)
 JOBS=$(nproc)
 source "$ROOT/tools/apt-lib.sh"
+source "$ROOT/tools/windows/i386.sh"
 
 PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
@@ -94,16 +99,20 @@ install_packages() {
   apt_install "${missing[@]}" || die "package installation failed"
 }
 
-# 32-bit Wine runs the i686 builds (and the 32-bit script hosts). When it
-# cannot be installed, the machine is left as it was found (no i386
-# architecture added, no i386 package half-installed) and the reason goes to
-# $OUT/wine32-status for tools/windows/test.sh.
+# 32-bit Wine runs the i686 builds (and the 32-bit script hosts) natively or
+# under qemu-i386 emulation (tools/windows/i386.sh). It is installed only when
+# the machine can run i386 programs one of these ways and kept only when its
+# loader then runs; otherwise the machine is left as it was found (only the
+# i386 packages this run added are removed, and the architecture if it added
+# that) and the reason goes to $OUT/wine32-status for tools/windows/test.sh.
 ADDED_I386=0
+I386_BEFORE=""
 install_wine32() {
   rm -f "$OUT/wine32-status"
   [ "$WINE32" = 0 ] && { wine32_missing "MORPHEL_WINE32=0"; return; }
   if is_installed wine32:i386; then
     log "wine32: present"
+    is_root && install_qemu_if_needed /usr/lib/wine/wine --version
     return
   fi
   WHY=""
@@ -111,16 +120,47 @@ install_wine32() {
     WHY="not root"
   elif [ "$(dpkg --print-architecture)" != amd64 ]; then
     WHY="host architecture is $(dpkg --print-architecture), not amd64"
-  else
-    try_install_wine32 && { log "wine32: installed"; return; }
+  elif i386_possible && try_install_wine32; then
+    log "wine32: installed; its loader runs $I386_WAY"
+    return
   fi
   [ "$WINE32" = 1 ] && die "wine32 requested but unavailable: $WHY"
   wine32_missing "$WHY"
 }
 
+# Whether i386 programs run here, natively or (after installing
+# qemu-user-static) emulated; sets WHY when not.
+i386_possible() {
+  local probe=$OUT/i386-probe
+  i386_probe_program "$probe"
+  install_qemu_if_needed "$probe"
+  i386_decide "$probe" && return 0
+  WHY="i386 programs cannot run here: $I386_WHY"
+  return 1
+}
+
+# qemu-user-static, when PROGRAM does not run natively and could run emulated.
+install_qemu_if_needed() { # PROGRAM [ARGS]
+  i386_native "$@" || [ -x "$QEMU_I386" ] || ! binfmt_ready && return 0
+  (apt_update && apt_install qemu-user-static) || log "qemu-user-static could not be installed"
+}
+
+# A kernel may run the probe but not Wine's loader: then it is emulated too.
+wine32_runs() {
+  install_qemu_if_needed /usr/lib/wine/wine --version
+  i386_decide /usr/lib/wine/wine --version
+}
+
+# i386 packages installed (or half-installed), one per line.
+i386_packages() {
+  dpkg-query -W -f='${Package}:${Architecture} ${db:Status-Status}\n' 2>/dev/null \
+    | awk '$1 ~ /:i386$/ && $2 != "not-installed" && $2 != "config-files" { print $1 }' | sort
+}
+
 # Sets WHY when it fails. An i386 architecture with nothing installed from it
 # is taken for one an interrupted run left, and removed again on failure.
 try_install_wine32() {
+  I386_BEFORE=$(i386_packages)
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     log "wine32: dpkg --add-architecture i386"
     dpkg --add-architecture i386
@@ -133,19 +173,46 @@ try_install_wine32() {
     undo_i386
     return 1
   fi
-  apt_install wine32:i386 && return 0
-  WHY="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
+  if ! apt_install wine32:i386; then
+    WHY="apt-get install wine32:i386 failed (see $OUT/logs/apt-install.log)"
+  elif ! wine32_runs; then
+    WHY="32-bit Wine's loader does not run: $I386_WHY"
+  else
+    return 0
+  fi
   undo_i386
   return 1
 }
 
-# Takes back what try_install_wine32 did: the i386 packages a failed or
-# interrupted install left, and the architecture.
+# Takes back what try_install_wine32 did: the i386 packages this run added
+# (apt removes protected ones, libgcc-s1:i386, only by force: those stay, with
+# what they depend on and the architecture) and the architecture if this run
+# added it.
 undo_i386() {
-  [ "$ADDED_I386" = 1 ] || return 0
-  apt-get purge -y -q "${APT_OPTS[@]}" '?architecture(i386)' >>"$OUT/logs/apt-install.log" 2>&1 || true
-  drop_i386 "32-bit Wine could not be installed"
-  apt_update_retry "$OUT/logs/apt-update.log" || true
+  local new protected=() keep="" remove=() p
+  new=$(comm -13 <(printf '%s\n' "$I386_BEFORE") <(i386_packages) | grep -v '^$' || true)
+  for p in $new; do
+    dpkg-query -W -f='${Essential}${Protected}' "$p" 2>/dev/null | grep -q yes && protected+=("$p")
+  done
+  if [ "${#protected[@]}" -gt 0 ]; then
+    keep=$(apt-cache depends --recurse --installed --no-recommends --no-suggests --no-conflicts \
+      --no-breaks --no-replaces --no-enhances "${protected[@]}" 2>/dev/null | grep -v '^ ' | sort -u)
+    log "i386: kept (protected, with what they need): $(tr '\n' ' ' <<<"$keep")"
+  fi
+  for p in $new; do
+    grep -qxF "$p" <<<"$keep" || remove+=("$p")
+  done
+  if [ "${#remove[@]}" -gt 0 ]; then
+    log "i386: removing the ${#remove[@]} packages this run installed"
+    apt-get purge -y -q "${APT_OPTS[@]}" "${remove[@]}" >>"$OUT/logs/apt-install.log" 2>&1 \
+      || log "i386: apt-get purge failed (see $OUT/logs/apt-install.log)"
+  fi
+  if [ "$ADDED_I386" = 1 ] && i386_unused; then
+    drop_i386 "32-bit Wine could not be used"
+    apt_update_retry "$OUT/logs/apt-update.log" || true
+  fi
+  ADDED_I386=0
+  I386_BEFORE=$(i386_packages)
 }
 
 wine32_missing() { # WHY
@@ -154,9 +221,11 @@ wine32_missing() { # WHY
       "the 32-bit DLL is built but not run"
 }
 
-# An interrupted run must not leave the i386 architecture behind.
+# An interrupted run must not leave the i386 architecture behind, nor its
+# binfmt_misc registration.
 on_exit() {
   [ "$ADDED_I386" = 1 ] && ! is_installed wine32:i386 && undo_i386
+  i386_release
   return 0
 }
 

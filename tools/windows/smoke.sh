@@ -37,11 +37,17 @@ cc_for() {
   command -v "$t-gcc-posix" || command -v "$t-gcc" || die "no C cross compiler for $1"
 }
 
-WINE64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+# The loaders are named: Debian's "wine" and "wineboot" pick the 32-bit one
+# whenever wine32 is installed, even where it cannot run.
+WINE64=/usr/lib/wine/wine64
+[ -x "$WINE64" ] || WINE64=$(command -v wine64 || true)
 [ -x "$WINE64" ] || die "wine64 not found (run tools/windows/setup-deps.sh)"
-# "wine" starts 32-bit programs only when the i386 loader is installed.
+WINE32=/usr/lib/wine/wine
+export WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+source "$ROOT/tools/windows/i386.sh"
 HAVE_WINE32=0
-[ -x /usr/lib/wine/wine ] && HAVE_WINE32=1
+[ -x "$WINE32" ] && i386_decide "$WINE32" --version && HAVE_WINE32=1
 WIDL=$(command -v x86_64-w64-mingw32-widl || command -v widl || die "widl not found")
 WINE_PE64=$(dirname "$(find /usr/lib/x86_64-linux-gnu/wine /usr/lib/wine -name stdole2.tlb \
   -path '*x86_64-windows*' 2>/dev/null | head -n 1)")
@@ -51,7 +57,7 @@ IDL_DIR=$OUT/idl
 
 run_wine() { # ARCH PROGRAM ARGS...: runs with the loader of that bitness
   local arch=$1; shift
-  if [ "$arch" = x86_64 ]; then "$WINE64" "$@"; else wine "$@"; fi
+  if [ "$arch" = x86_64 ]; then "$WINE64" "$@"; else "$WINE32" "$@"; fi
 }
 
 # Only system DLLs may be imported: no libgcc, libstdc++, winpthread, zlib...
@@ -99,8 +105,8 @@ init_prefix() {
   log "fresh WINEPREFIX $WINEPREFIX"
   rm -rf "$WINEPREFIX"
   local t0=$SECONDS
-  wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
-  wineserver -w
+  "$WINE64" wineboot.exe -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
+  "$WINESERVER" -w
   log "wineboot -i: $((SECONDS - t0))s (no display)"
 }
 
@@ -248,13 +254,13 @@ DONE'
   else fail "$arch JScript probe printed:"$'\n'"$out"; fi
 }
 
-stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
+stop_wine() { "$WINESERVER" -k >/dev/null 2>&1 || true; i386_release; }
 
 main() {
   trap stop_wine EXIT
   rm -rf "$WORK"
   mkdir -p "$WORK"
-  [ "$HAVE_WINE32" = 1 ] || log "32-bit Wine not installed: i686 programs are built but not run"
+  [ "$HAVE_WINE32" = 1 ] || log "32-bit Wine not installed or cannot run here: i686 programs are built but not run"
   init_prefix
   write_probe_idl
   for arch in x86_64 i686; do

@@ -9,18 +9,27 @@
 #     the prefix's Fonts folder) written by a script under Wine and by the
 #     Linux library: the files must be the same bytes,
 # for the 64-bit DLL with Wine's 64-bit programs and, when 32-bit Wine is
-# installed, for the 32-bit DLL with its 32-bit programs.
+# installed and i386 programs run here (natively, or under qemu-i386 emulation
+# registered in binfmt_misc for the run: tools/windows/i386.sh), for the 32-bit
+# DLL with its 32-bit programs. Every 64-bit call names the 64-bit loader and
+# wineserver, so a 32-bit loader that cannot run, or runs emulated, never
+# touches the 64-bit run; the registry is read with one export per key by the
+# reg.exe of the bitness, and one persistent wineserver serves every call.
 #
 # Build folders: build/win64, build/win32 (configured when missing, else
 # reused), build/windows/linux (the Linux library for the comparison, unless
 # MORPHEL_LINUX_LIB names a libmorphel.so). Every run starts a fresh Wine
 # prefix build/windows/prefix-<process id> with its logs and files in
 # build/windows/test-<process id>, and removes those of earlier runs.
+# MORPHEL_WIN32_EMULATION (auto, 0, force) as for setup-deps.sh.
 # Ends with "N passed, N failed"; the exit code is non-zero on any failure.
 set -euo pipefail
 export LC_ALL=C
+# The emulated 32-bit loader fails in a prefix booted with WINEARCH set.
+unset WINEARCH
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$ROOT/tools/windows/i386.sh"
 OUT=$ROOT/build/windows
 WORK=$OUT/test-$$
 export WINEDEBUG=-all
@@ -34,14 +43,38 @@ pass() { PASSED=$((PASSED + 1)); log "PASS $*"; }
 fail() { FAILED=$((FAILED + 1)); log "FAIL $*"; }
 die() { printf '[windows] ERROR: %s\n' "$*" >&2; exit 1; }
 
-# Looked for after the set-up, which installs Wine.
+# Looked for after the set-up, which installs Wine. Debian's "wine" and
+# "wineboot" launchers pick the 32-bit loader whenever wine32 is installed:
+# the loaders are named here instead.
 find_wine() {
   WINE64=/usr/lib/wine/wine64
   [ -x "$WINE64" ] || WINE64=$(command -v wine64 || true)
   [ -x "$WINE64" ] || die "wine64 not found (run tools/windows/setup-deps.sh)"
-  HAVE_WINE32=0
-  [ -x /usr/lib/wine/wine ] && HAVE_WINE32=1
-  return 0
+  WINE32=/usr/lib/wine/wine
+  WINESERVER=/usr/lib/wine/wineserver64
+  [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+  export WINESERVER
+}
+
+# How the 32-bit DLL runs: WAY32 is native, emulated or none (WHY32 says why).
+decide_wine32() {
+  WAY32=none
+  if [ ! -x "$WINE32" ]; then
+    WHY32="32-bit Wine is not installed ($(wine32_reason))"
+  elif i386_decide "$WINE32" --version; then
+    WAY32=$I386_WAY
+  else
+    WHY32="32-bit Wine is installed but its loader cannot run: $I386_WHY"
+  fi
+  log "32-bit DLL: ${WHY32:-will be $(way_text "$WAY32")}"
+}
+
+way_text() { [ "$1" = native ] && echo "run natively" || echo "run under qemu-i386 emulation (binfmt_misc)"; }
+
+# Runs on any exit: the prefix's processes stopped, then the registration taken back.
+finish() {
+  if [ -n "${C_DRIVE:-}" ]; then "$WINESERVER" -k 2>/dev/null || true; fi
+  i386_release
 }
 
 guid() { sed -n "s/^#define $1 \"\(.*\)\"/{\1}/p" "$ROOT/include/morphel/morphel.h"; }
@@ -140,13 +173,15 @@ start_prefix() {
   export WINEPREFIX=$OUT/prefix-$$
   C_DRIVE=$WINEPREFIX/drive_c
   PREFIX_START=$SECONDS
-  (wineboot -i && wineserver -w) >"$WORK/wineboot.log" 2>&1 &
+  ("$WINE64" wineboot.exe -i && "$WINESERVER" -w) >"$WORK/wineboot.log" 2>&1 &
   WINEBOOT_PID=$!
 }
 
 wait_prefix() {
   wait "$WINEBOOT_PID" || { cat "$WORK/wineboot.log" >&2; die "wineboot failed"; }
   log "fresh prefix $WINEPREFIX ready $((SECONDS - PREFIX_START))s after its start"
+  # One server for every call that follows, instead of one per call.
+  "$WINESERVER" -p
 }
 
 # The TrueType tests find DejaVu Sans in the prefix's Fonts folder through
@@ -161,29 +196,48 @@ install_fonts() {
 
 # ---- one bitness -----------------------------------------------------------------
 
-# Runs a Windows program with the loader and system folder of BITS (64 or 32).
+# Runs a Windows program with the loader of BITS (64 or 32); a program that
+# hangs is stopped after 40 minutes and fails.
 win() { # BITS PROGRAM ARGS...
   local bits=$1
   shift
-  if [ "$bits" = 64 ]; then "$WINE64" "$@"; else wine "$@"; fi
+  timeout 2400 "$(loader "$bits")" "$@"
 }
+loader() { [ "$1" = 64 ] && echo "$WINE64" || echo "$WINE32"; }
 system_dir() { [ "$1" = 64 ] && echo 'C:\windows\system32' || echo 'C:\windows\syswow64'; }
 
-# "key|name|value" lines from reg query /s of a key; the default value is
-# named "(Default)", a key without values gives "key||".
-registry_dump() { # BITS KEY
-  win "$1" "$(system_dir "$1")\\reg.exe" query "$2" /s 2>/dev/null | tr -d '\r' | awk '
-    /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); print key "||"; next }
-    /^    / { line = substr($0, 5); n = index(line, "    ");
-              name = substr(line, 1, n - 1); rest = substr(line, n + 4);
-              m = index(rest, "    "); print key "|" name "|" substr(rest, m + 4) }'
+# Keys as BITS sees them, as "key|name|value" lines, exported by the reg.exe of
+# that bitness, one export per key. (The 64-bit reg.exe's /reg:32 is no
+# stand-in for a 32-bit program's view: it looks for ProgIDs under
+# HKCR\Wow6432Node, where a 32-bit regsvr32 does not write them.) The default
+# value is named "(Default)", a key gives "key||"; keys are in lower case (Wine
+# spells "Typelib" its own way).
+registry_view() { # BITS KEY...
+  local bits=$1 key
+  shift
+  for key in "$@"; do registry_export "$bits" "$key"; done
 }
 
-expect_entry() { # DUMP KEY NAME VALUE
-  if grep -qxF "$2|$3|$4" <<<"$1"; then
+registry_export() { # BITS KEY
+  local file="registry$1.reg"
+  rm -f "$C_DRIVE/$file"
+  win "$1" "$(system_dir "$1")\\reg.exe" export "$2" "C:\\$file" /y >/dev/null 2>&1 || return 0
+  iconv -f UTF-16 -t UTF-8 "$C_DRIVE/$file" 2>/dev/null | tr -d '\r' | awk '
+    function unescape(s) { gsub(/\\\\/, "\001", s); gsub(/\\"/, "\"", s); gsub(/\001/, "\\", s); return s }
+    /^\[HKEY_CLASSES_ROOT/ { key = substr($0, 2, length($0) - 2); sub(/^HKEY_CLASSES_ROOT/, "HKCR", key)
+                              key = tolower(key); print key "||"; next }
+    /^@=/ { name = "(Default)"; rest = substr($0, 3) }
+    /^"/ { match($0, /^"([^"\\]|\\.)*"=/); name = unescape(substr($0, 2, RLENGTH - 3))
+           rest = substr($0, RLENGTH + 1) }
+    /^[@"]/ { if (rest ~ /^".*"$/) rest = unescape(substr(rest, 2, length(rest) - 2))
+              print key "|" name "|" rest }'
+}
+
+expect_entry() { # VIEW KEY NAME VALUE
+  if grep -qxF "${2,,}|$3|$4" <<<"$1"; then
     pass "registry $2 ${3:-(key)} = ${4:-(present)}"
   else
-    fail "registry $2 ${3:-(key)}: expected '${4:-(present)}', found: $(grep -F "$2|$3|" <<<"$1" | head -n 1)"
+    fail "registry $2 ${3:-(key)}: expected '${4:-(present)}', found: $(grep -F "${2,,}|$3|" <<<"$1" | head -n 1)"
   fi
 }
 
@@ -193,9 +247,8 @@ key_exists() { # BITS KEY
 
 check_registration() { # BITS DLLPATH
   local bits=$1 dll=$2 dump c="HKCR\\CLSID\\$CLSID"
-  dump=$(registry_dump "$bits" 'HKCR\Morphel.Images.1'; registry_dump "$bits" 'HKCR\Morphel.Images'
-         registry_dump "$bits" "$c"; registry_dump "$bits" "HKCR\\TypeLib\\$LIBID"
-         registry_dump "$bits" "HKCR\\Interface\\$IID")
+  dump=$(registry_view "$bits" 'HKCR\Morphel.Images.1' 'HKCR\Morphel.Images' "$c" \
+         "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
   expect_entry "$dump" 'HKCR\Morphel.Images.1' '(Default)' 'Images Class'
   expect_entry "$dump" 'HKCR\Morphel.Images.1\CLSID' '(Default)' "$CLSID"
   expect_entry "$dump" 'HKCR\Morphel.Images' '(Default)' 'Images Class'
@@ -279,19 +332,49 @@ compare_drawing() { # BITS
   fi
 }
 
+reg_add() { # BITS KEY ARGS...: into the view of BITS, by the 64-bit reg.exe
+  "$WINE64" reg.exe add "$2" "${@:3}" "/reg:$1" /f
+}
+
 # The test-only server "Morphel.TestField" (an in-memory database field for the
 # scripts), registered in the prefix with reg add for the bitness.
 register_test_field() { # BITS BUILDDIR
-  local bits=$1 reg key clsid dll='C:\morphel-tests\morphel_test_field.dll' rc=0
+  local bits=$1 key clsid dll='C:\morphel-tests\morphel_test_field.dll' rc=0
   clsid=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$ROOT/tests/windows/test_field.cpp")
-  reg="$(system_dir "$bits")\\reg.exe"
   key="HKCR\\CLSID\\$clsid"
   cp "$2/tests/windows/morphel_test_field.dll" "$C_DRIVE/morphel-tests/"
-  { win "$bits" "$reg" add "$key\\InprocServer32" /ve /d "$dll" /f &&
-    win "$bits" "$reg" add "$key\\InprocServer32" /v ThreadingModel /d Apartment /f &&
-    win "$bits" "$reg" add 'HKCR\Morphel.TestField\CLSID' /ve /d "$clsid" /f; } >/dev/null 2>&1 || rc=$?
+  { reg_add "$bits" "$key\\InprocServer32" /ve /d "$dll" &&
+    reg_add "$bits" "$key\\InprocServer32" /v ThreadingModel /d Apartment &&
+    reg_add "$bits" 'HKCR\Morphel.TestField\CLSID' /ve /d "$clsid"; } >/dev/null 2>&1 || rc=$?
   if [ "$rc" = 0 ]; then pass "$bits-bit test field $clsid registered"
   else fail "$bits-bit test field: reg add exit code $rc"; fi
+}
+
+# Checks run for each bitness while its DLL is registered, after the suites:
+# "BITS SCRIPT" entries (BITS 64, 32 or "any"). A script runs from the source
+# tree with WINEPREFIX, MORPHEL_WINE (the loader for that bitness: run Windows
+# programs only through it), MORPHEL_WIN_BITS and MORPHEL_WIN_WORK (a folder of
+# its own) set, and ends with "N passed, N failed".
+BITNESS_STEPS=(
+)
+
+run_bitness_steps() { # BITS
+  local entry bits script name out rc
+  for entry in "${BITNESS_STEPS[@]}"; do
+    read -r bits script <<<"$entry"
+    [ "$bits" = any ] || [ "$bits" = "$1" ] || continue
+    name=$(basename "$script" .sh)
+    mkdir -p "$WORK/$name-$1"
+    rc=0
+    out=$(cd "$ROOT" && MORPHEL_WINE=$(loader "$1") MORPHEL_WIN_BITS=$1 MORPHEL_WIN_WORK="$WORK/$name-$1" \
+          bash "$script" 2>&1) || rc=$?
+    printf '%s\n' "$out" >"$WORK/$name-$1.log"
+    if [ "$rc" = 0 ] && [[ "$(tail -n 1 <<<"$out")" =~ ^[0-9]+\ passed,\ 0\ failed$ ]]; then
+      pass "$1-bit $name: $(tail -n 1 <<<"$out")"
+    else
+      fail "$1-bit $name: exit code $rc (log: $WORK/$name-$1.log)"$'\n'"$(tail -n 20 <<<"$out")"
+    fi
+  done
 }
 
 test_bitness() { # BITS BUILDDIR
@@ -308,6 +391,7 @@ test_bitness() { # BITS BUILDDIR
   run_script "$bits" SUITE-OK suite.js "C:\\morphel-tests\\"
   compare_drawing "$bits"
   [ "$bits" != 64 ] || { docs_out=$(WINE=$WINE64 bash "$ROOT/tools/windows/docs-examples.sh" "$build/morphel.dll" "$WINEPREFIX" 2>&1) && pass "64-bit reference examples: ${docs_out##*$'\n'}" || fail "64-bit reference examples:"$'\n'"$docs_out"; }
+  run_bitness_steps "$bits"
   regsvr32 "$bits" "regsvr32 /u /s" /u /s "$dll"
   check_unregistration "$bits"
   run_server_test "$bits" "$build/tests/windows/morphel_server_test.exe" "$dll" unregistered
@@ -334,6 +418,11 @@ main() {
     timed "setup-deps" "$WORK/setup-deps.log" bash "$ROOT/tools/windows/setup-deps.sh"
   fi
   find_wine
+  trap finish EXIT
+  trap 'exit 130' INT TERM HUP
+  # Before the boot: with a 32-bit loader that runs, the boot sets up the
+  # prefix's 32-bit side too.
+  decide_wine32
   start_prefix
   build_dll x86_64 build/win64
   build_dll i686 build/win32
@@ -346,15 +435,19 @@ main() {
   local summary64 summary32
   counted test_bitness 64 build/win64
   summary64="run: $COUNTED"
-  if [ "$HAVE_WINE32" = 1 ]; then
+  if [ "$WAY32" != none ]; then
     counted test_bitness 32 build/win32
-    summary32="run: $COUNTED"
+    summary32="$(way_text "$WAY32"): $COUNTED"
   else
-    summary32="built, not run: 32-bit Wine is not installed ($(wine32_reason))"
-    log "32-bit Wine not installed: the 32-bit DLL is built but not run"
+    summary32="built, not run: $WHY32"
+    log "the 32-bit DLL is built but not run: $WHY32"
   fi
-  wineserver -k 2>/dev/null || true
-  if bash "$ROOT/tools/windows/package-test.sh"; then pass "the Windows zip (package-test.sh)"; else fail "the Windows zip (package-test.sh)"; fi
+  "$WINESERVER" -k 2>/dev/null || true
+  if MORPHEL_WIN32_WAY=$WAY32 bash "$ROOT/tools/windows/package-test.sh"; then
+    pass "the Windows zip (package-test.sh)"
+  else
+    fail "the Windows zip (package-test.sh)"
+  fi
   log "done in $((SECONDS - START))s"
   echo "Windows 64-bit: $summary64"
   echo "Windows 32-bit: $summary32"
