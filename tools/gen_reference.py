@@ -165,25 +165,26 @@ def _field(path, number, lines, i, label):
     return lines[i][len(label) + 1:].strip()
 
 
+def _labelled_list(path, number, lines, i, label, pattern, what):
+    """'Label: none', or 'Label:' and its list; (items, index after them)."""
+    rest = _field(path, number, lines, i, label)
+    i += 1
+    if rest == "none":
+        return [], i
+    if rest:
+        _fail(path, number + i, f"'{label}:' is followed by a list, or is '{label}: none'")
+    return _parse_list(path, number, lines, i, pattern, what)
+
+
 def _parse_entry(path, family, number, name, lines):
     entry = Entry(name, family, number)
     i = 0
     entry.summary = _field(path, number, lines, i, "Summary")
     i += 1
-    rest = _field(path, number, lines, i, "Parameters")
-    i += 1
-    if rest != "none":
-        if rest:
-            _fail(path, number + i, "'Parameters:' is followed by a list, or is 'Parameters: none'")
-        entry.params, i = _parse_list(path, number, lines, i, PARAM, "parameter")
+    entry.params, i = _labelled_list(path, number, lines, i, "Parameters", PARAM, "parameter")
     entry.result = _field(path, number, lines, i, "Result")
     i += 1
-    rest = _field(path, number, lines, i, "Errors")
-    i += 1
-    if rest != "none":
-        if rest:
-            _fail(path, number + i, "'Errors:' is followed by a list, or is 'Errors: none'")
-        entry.errors, i = _parse_list(path, number, lines, i, ERROR, "error")
+    entry.errors, i = _labelled_list(path, number, lines, i, "Errors", ERROR, "error")
     body, blocks, code, language = [], {}, None, None
     for offset, line in enumerate(lines[i:], start=i):
         fence = FENCE.match(line)
